@@ -1,0 +1,16 @@
+# Product sources, one file per job (see the folder layout in README.md).
+set(PRODUCT_SOURCES
+  app/app_context.cpp
+  app/command_line.cpp
+  app/environment.cpp
+  app/messages.cpp
+  app/placeholders.cpp
+  app/product_settings.cpp
+  app/win_main.cpp
+  sysaccess/path_text.cpp
+  sysaccess/reg_key.cpp
+  sysaccess/system_folders.cpp
+  removal/remove_drivers.cpp
+  install/install_sequence.cpp
+)
+set(PRODUCT_INCLUDE_DIRS ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)

@@ -1,0 +1,11 @@
+// winsim's <windows.h>: the subset of the Windows API that the product
+// uses, with Windows' exact types and sizes. A call that is not declared
+// here is a compile error in the native build, never a silent stub.
+#pragma once
+
+#include "winsim/win_types.h"
+#include "winsim/win_errors.h"
+#include "winsim/win_kernel.h"
+#include "winsim/win_user.h"
+#include "winsim/win_advapi.h"
+#include "winsim/win_version.h"

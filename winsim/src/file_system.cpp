@@ -1,0 +1,6 @@
+#include "winsim/file_system.h"
+
+namespace winsim {
+FileSystem::FileSystem() {}
+FileSystem::~FileSystem() {}
+}  // namespace winsim

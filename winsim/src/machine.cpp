@@ -1,0 +1,36 @@
+#include "winsim/machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <windows.h>
+
+namespace winsim {
+namespace {
+Machine* g_current = nullptr;
+}
+
+Machine::Machine() : previous_(g_current) { g_current = this; }
+
+Machine::~Machine() { g_current = previous_; }
+
+Machine& current() {
+    if (!g_current) {
+        std::fprintf(stderr, "winsim: a Win32 call was made with no simulated machine\n");
+        std::abort();
+    }
+    return *g_current;
+}
+
+void notImplemented(const std::string& what) {
+    Machine& m = current();
+    m.unimplemented.push_back(what);
+    std::fprintf(stderr, "winsim: not modelled: %s\n", what.c_str());
+    m.lastError = ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace winsim
+
+DWORD WINAPI GetLastError(void) { return winsim::current().lastError; }
+
+void WINAPI SetLastError(DWORD dwErrCode) { winsim::current().lastError = dwErrCode; }

@@ -1,0 +1,5 @@
+#include "winsim/modules.h"
+
+namespace winsim {
+Modules::Modules() {}
+}  // namespace winsim

@@ -1,0 +1,5 @@
+#include "winsim/registry.h"
+
+namespace winsim {
+Registry::Registry() {}
+}  // namespace winsim

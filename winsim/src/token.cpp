@@ -1,0 +1,5 @@
+#include "winsim/token.h"
+
+namespace winsim {
+TokenIdentity TokenIdentity::administrator() { return {}; }
+}  // namespace winsim
