@@ -1,0 +1,36 @@
+// Shared helpers of the conformance tests. These tests state how Windows
+// behaves for the calls the product relies on; the same sources run on the
+// simulated machine and, built for Windows, under Wine.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace conformance {
+
+// True when the tests run under Wine (never on the simulated machine).
+bool RunningOnWine();
+
+// A folder of the test's own, created fresh for each test and removed
+// afterwards ("C:\\conformance\\<test name>"), without a trailing backslash.
+std::string TestFolder();
+
+}  // namespace conformance
+
+// Marks an expectation on which Wine is known to differ from Windows'
+// documented behaviour. Under Wine the Windows expectation is skipped and
+// the Wine result is checked instead, so a change in either shows up.
+#define EXPECT_WINDOWS_OR_WINE(windows_expr, wine_expr) \
+    do {                                                 \
+        if (conformance::RunningOnWine()) {              \
+            EXPECT_TRUE(wine_expr) << "(Wine)";          \
+        } else {                                         \
+            EXPECT_TRUE(windows_expr);                   \
+        }                                                \
+    } while (0)
+
+// The sentinel that tests put into the last error before a call, so that a
+// call that should leave it alone is seen to do so.
+constexpr DWORD kSentinelError = 0xdeadbeef;
