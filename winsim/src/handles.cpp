@@ -7,6 +7,7 @@ namespace winsim {
 const char* toString(HandleKind kind) {
     switch (kind) {
     case HandleKind::RegistryKey: return "RegistryKey";
+    case HandleKind::File: return "File";
     case HandleKind::FindSearch: return "FindSearch";
     case HandleKind::Mutex: return "Mutex";
     case HandleKind::Token: return "Token";
@@ -38,6 +39,7 @@ bool HandleTable::closeAny(HANDLE handle) {
     auto it = entries_.find(handle);
     if (it == entries_.end()) return false;
     switch (it->second.kind) {
+    case HandleKind::File:
     case HandleKind::Mutex:
     case HandleKind::Token:
     case HandleKind::Process:

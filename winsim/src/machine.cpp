@@ -34,3 +34,16 @@ void notImplemented(const std::string& what) {
 DWORD WINAPI GetLastError(void) { return winsim::current().lastError; }
 
 void WINAPI SetLastError(DWORD dwErrCode) { winsim::current().lastError = dwErrCode; }
+
+BOOL WINAPI CloseHandle(HANDLE hObject) {
+    winsim::Machine& m = winsim::current();
+    if (DWORD e = m.faults.check("CloseHandle")) {
+        m.lastError = e;
+        return FALSE;
+    }
+    if (!m.handles.closeAny(hObject)) {
+        m.lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -14,6 +14,7 @@ namespace winsim {
 
 enum class HandleKind {
     RegistryKey,
+    File,
     FindSearch,
     Mutex,
     Token,
