@@ -1,1 +1,66 @@
-// placeholder
+// The program's entry point: one fixed sequence on one thread, no window of
+// its own, exit code 0 whatever happened.
+#include <windows.h>
+
+#include "app/app_context.h"
+#include "app/command_line.h"
+#include "app/environment.h"
+#include "app/messages.h"
+#include "app/product_settings.h"
+#include "install/install_sequence.h"
+#include "removal/remove_drivers.h"
+#include "res/resource.h"
+#include "sysaccess/reg_key.h"
+
+AppContext g_appContext;
+
+namespace {
+
+// A user who may not administer the machine: the install flag is cleared
+// where the product key opens (it never does for such a user on Windows,
+// whose HKLM grants users read access only) and the user is told why
+// nothing happens.
+void RefuseNonAdministrator(CReg& productKey) {
+    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS))
+        productKey.SetDwordById(IDS_INSTALL_FLAG, 0);
+    ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
+}
+
+void RunInstallMode(int osCode, int runMode) {
+    if (HandleRunningInstance(InstanceActivate)) return;
+    RemoveDrivers(osCode);
+    if (!RunInstallSequence(osCode, runMode == RunModeInstall ? 1 : 0))
+        ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
+}
+
+void RunRemoveMode(int osCode) {
+    // The other instance's window is asked to close; this one carries on.
+    HandleRunningInstance(InstanceClose);
+    RemoveDrivers(osCode);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int /*nCmdShow*/) {
+    CReg productKey;
+    InitAppContext(hInstance, &g_appContext, IDS_PRODUCT_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
+    LoadProductSettings();
+
+    CommandLineSwitches switches;
+    ScanCommandLine(lpCmdLine, switches);
+    g_appContext.nFlagV = switches.flagV;
+
+    const int osCode = GetOsCode();
+    // Windows 9x and NT 4 have no such check worth making: every user is
+    // entitled there.
+    if (osCode > OS_NT_OTHER && !IsAdministrator()) {
+        RefuseNonAdministrator(productKey);
+    } else if (switches.runMode == RunModeRemove) {
+        RunRemoveMode(osCode);
+    } else {
+        RunInstallMode(osCode, switches.runMode);
+    }
+
+    ReleaseAppContext();
+    return 0;
+}

@@ -1,0 +1,14 @@
+// The run mode chosen by the switches of the command line.
+#pragma once
+
+enum RunMode { RunModeDefault = 0, RunModeRemove = 1, RunModeInstall = 2 };
+
+struct CommandLineSwitches {
+    int runMode = RunModeDefault;
+    int flagV = 1;
+};
+
+// Scans the command line byte by byte: a '/' or '-' anywhere (also inside a
+// word or a quoted path) introduces a switch whose letter is the next byte,
+// in either case: I (install), R (remove), V. The last of I and R wins.
+void ScanCommandLine(const char* commandLine, CommandLineSwitches& switches);
