@@ -1,0 +1,167 @@
+// The whole program on the simulated machine: which outcome each situation
+// of the command line, the user and a running instance leads to.
+#include "product_fixture.h"
+
+namespace {
+
+const char* const kProductKey = "HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QX";
+
+class WinMainTest : public ProductTest {
+protected:
+    void ExpectOneBox(const std::string& text, UINT icon) {
+        ASSERT_EQ(m.ui.boxes.size(), 1u);
+        EXPECT_EQ(m.ui.boxes[0].textUtf8, text);
+        EXPECT_EQ(m.ui.boxes[0].captionUtf8, "210QX USB Driver");
+        EXPECT_EQ(m.ui.boxes[0].owner, nullptr);
+        EXPECT_EQ(m.ui.boxes[0].style, icon);
+    }
+    // Everything the program opened is closed again when it ends.
+    void ExpectNothingLeftOpen() {
+        EXPECT_EQ(m.handles.openCount(), 0u) << ::testing::PrintToString(m.handles.describeOpen());
+        EXPECT_EQ(m.modules.outstandingLoads(), 0);
+        EXPECT_TRUE(m.handles.localAllocations.empty());
+    }
+    void BecomeStandardUser() { m.token.process = winsim::TokenIdentity::standardUser(); }
+};
+
+TEST_F(WinMainTest, InstallModeWithoutInstallSequenceShowsInstallFailedAndExitsZero) {
+    for (const char* line : {"", "/I", "-i", "/Install", "/x", "/R /I", "/V"}) {
+        m.ui.boxes.clear();
+        EXPECT_EQ(RunProgram(line), 0) << line;
+        ExpectOneBox(kInstallFailedText, MB_ICONERROR);
+    }
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, RemoveModeShowsNothing) {
+    for (const char* line : {"/R", "-r", "/Remove", "/I /R", "/V /R", "//R", "-/R", "\"C:\\my-records\\\""}) {
+        m.ui.boxes.clear();
+        EXPECT_EQ(RunProgram(line), 0) << line;
+        EXPECT_TRUE(m.ui.boxes.empty()) << line;
+    }
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, NonAdministratorIsRefusedWithTheCategoryNamedAndNothingElseRuns) {
+    BecomeStandardUser();
+    m.registry.createKey(kProductKey);
+    m.registry.setDword(kProductKey, "InstallFlag", 1);
+    HWND other = m.ui.addWindow("Other", "210QX USB Driver");
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+
+    EXPECT_EQ(RunProgram("/R"), 0);
+
+    ExpectOneBox(NotAdministratorText("210QX USB Driver"), MB_ICONINFORMATION);
+    // Windows grants such a user read access to HKLM only: nothing is written.
+    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1));
+    // The running instance's window is not touched.
+    EXPECT_TRUE(m.ui.window(other)->received.empty());
+    EXPECT_TRUE(m.ui.window(other)->actions.empty());
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, RefusalClearsTheInstallFlagOnlyWhereTheKeyOpens) {
+    BecomeStandardUser();
+    m.registry.createKey(kProductKey);
+    m.registry.find(kProductKey)->writableByUsers = true;
+    m.registry.setDword(kProductKey, "InstallFlag", 1);
+    RunProgram("");
+    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+
+    // Without the key nothing is created.
+    m.registry.deleteKey(kProductKey);
+    m.ui.boxes.clear();
+    RunProgram("");
+    EXPECT_FALSE(m.registry.keyExists(kProductKey));
+    ExpectOneBox(NotAdministratorText("210QX USB Driver"), MB_ICONINFORMATION);
+}
+
+TEST_F(WinMainTest, RefusalNamesTheCategoryOfTheSettingsFile) {
+    BecomeStandardUser();
+    m.files.writeFile(ProgramFolder() + "210QX_USB.ini", "[UsbInst]\r\nNAME2=Mobile Kit\r\n");
+    RunProgram("");
+    ExpectOneBox(NotAdministratorText("Mobile Kit"), MB_ICONINFORMATION);
+}
+
+TEST_F(WinMainTest, OldSystemsDoNotCheckTheUserAndEndWithInstallFailed) {
+    BecomeStandardUser();
+    m.system.setWindows98();
+    EXPECT_EQ(RunProgram(""), 0);
+    ExpectOneBox(kInstallFailedText, MB_ICONERROR);
+
+    m.ui.boxes.clear();
+    m.system.setNt4();
+    EXPECT_EQ(RunProgram(""), 0);
+    ExpectOneBox(kInstallFailedText, MB_ICONERROR);
+}
+
+TEST_F(WinMainTest, DenyOnlyAdministratorsGroupPassesTheCheck) {
+    m.token.process = winsim::TokenIdentity::denyOnlyAdministrator();
+    RunProgram("/R");
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(WinMainTest, SecondInstanceInInstallModeBringsTheFirstForwardAndEndsSilently) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND first = m.ui.addWindow("#32770", "210QX USB Driver");
+    EXPECT_EQ(RunProgram("/I"), 0);
+    EXPECT_TRUE(m.ui.boxes.empty());
+    const auto& actions = m.ui.window(first)->actions;
+    EXPECT_EQ(actions, (std::vector<std::string>{"BringWindowToTop", "SetForegroundWindow"}));
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, SecondInstanceRestoresAMinimisedFirstInstance) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND first = m.ui.addWindow("#32770", "210QX USB Driver");
+    m.ui.window(first)->iconic = true;
+    RunProgram("");
+    EXPECT_EQ(m.ui.window(first)->actions, (std::vector<std::string>{"ShowWindow 9", "SetForegroundWindow"}));
+}
+
+TEST_F(WinMainTest, SecondInstanceFindsTheFirstByWindowClassBeforeTitle) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND byTitle = m.ui.addWindow("#32770", "210QX USB Driver");
+    HWND byClass = m.ui.addWindow("USBDriverInstall", "whatever");
+    RunProgram("");
+    EXPECT_TRUE(m.ui.window(byTitle)->actions.empty());
+    EXPECT_FALSE(m.ui.window(byClass)->actions.empty());
+}
+
+TEST_F(WinMainTest, SecondInstanceWithoutAWindowOfTheFirstEndsSilently) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    EXPECT_EQ(RunProgram(""), 0);
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(WinMainTest, SecondInstanceInRemoveModeClosesTheFirstAndRemovesAnyway) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND first = m.ui.addWindow("#32770", "210QX USB Driver");
+    EXPECT_EQ(RunProgram("/R"), 0);
+    const auto& received = m.ui.window(first)->received;
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].msg, (UINT)WM_CLOSE);
+    EXPECT_TRUE(received[0].sent);
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(WinMainTest, FirstInstanceHoldsTheMutexWhileItsBoxIsShownAndReleasesItAtExit) {
+    bool heldDuringBox = false;
+    m.ui.onMessageBox = [&](const winsim::MessageBoxRecord&) {
+        auto it = m.ui.mutexes.find("USBDriverInstall");
+        heldDuringBox = it != m.ui.mutexes.end() && it->second->ownedByUs;
+    };
+    RunProgram("");
+    EXPECT_TRUE(heldDuringBox);
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, AFailedMutexCreationRunsAsTheOnlyInstance) {
+    m.faults.fail("CreateMutexA", ERROR_ACCESS_DENIED);
+    HWND other = m.ui.addWindow("#32770", "210QX USB Driver");
+    EXPECT_EQ(RunProgram(""), 0);
+    EXPECT_TRUE(m.ui.window(other)->actions.empty());
+    ExpectOneBox(kInstallFailedText, MB_ICONERROR);
+}
+
+}  // namespace
