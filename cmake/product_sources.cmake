@@ -10,7 +10,12 @@ set(PRODUCT_SOURCES
   sysaccess/path_text.cpp
   sysaccess/reg_key.cpp
   sysaccess/system_folders.cpp
+  removal/device_metadata_removal.cpp
+  removal/driver_packages.cpp
   removal/remove_drivers.cpp
+  install/device_metadata.cpp
   install/install_sequence.cpp
+  install/media_folders.cpp
+  install/oem_inf_store.cpp
 )
 set(PRODUCT_INCLUDE_DIRS ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/res)

@@ -62,6 +62,15 @@ int AppendResString(UINT id, char* buffer, int size) {
     return lstrlenA(buffer);
 }
 
+int AppendResStringWhole(UINT id, char* buffer, int size) {
+    char text[kPathBufferSize] = {};
+    if (LoadResString(id, text, sizeof(text)) == 0) return 0;
+    const int length = lstrlenA(buffer);
+    if (length + lstrlenA(text) > size - 1) return 0;
+    lstrcpyA(buffer + length, text);
+    return 1;
+}
+
 int AddBackslash(char* text, int size) {
     const int n = lstrlenA(text);
     if (n >= size - 1 || n < 1 || text[n - 1] == '\\') return 0;

@@ -34,6 +34,11 @@ int AppendStringLimited(char* dest, const char* source, int max, int* outLength 
 // length of the buffer, or 0 when the buffer had no room left.
 int AppendResString(UINT id, char* buffer, int size);
 
+// Appends resource string `id`, placeholders substituted, only when all of
+// it fits: 1 when appended, 0 with the buffer unchanged otherwise. For paths,
+// where a cut name would name another file.
+int AppendResStringWhole(UINT id, char* buffer, int size);
+
 // Appends '\\' unless the string is empty, already ends in one, or has no
 // room. Returns 1 if a backslash was appended.
 int AddBackslash(char* text, int size);

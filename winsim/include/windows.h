@@ -9,3 +9,6 @@
 #include "winsim/win_user.h"
 #include "winsim/win_advapi.h"
 #include "winsim/win_version.h"
+#include "winsim/win_services.h"
+#include "winsim/win_process.h"
+#include "winsim/win_locale.h"

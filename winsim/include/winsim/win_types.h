@@ -51,6 +51,7 @@ typedef void* LPVOID;
 typedef const void* LPCVOID;
 typedef void* PVOID;
 typedef BYTE* LPBYTE;
+typedef BYTE* PBYTE;
 typedef const BYTE* LPCBYTE;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;

@@ -1,0 +1,123 @@
+#include "install/oem_inf_store.h"
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include <cstring>
+
+#include "app/app_context.h"
+#include "app/environment.h"
+#include "app/messages.h"
+#include "install/media_folders.h"
+#include "res/resource.h"
+#include "sysaccess/path_text.h"
+#include "sysaccess/system_folders.h"
+
+namespace {
+
+constexpr int kFieldSize = 1024;
+const char kOemPattern[] = "\\oem*.inf";
+const char kPnfExtension[] = ".PNF";
+const UINT kStagedInfs[] = {IDS_INF_BUS, IDS_INF_MDM, IDS_INF_OBX, 0};
+
+void UpperCaseAscii(char* text) {
+    for (; *text; ++text) {
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+    }
+}
+
+// Reads field 2 (the first hardware ID) of the first line of the section.
+bool ReadFirstHardwareId(HINF inf, const char* section, char* field) {
+    INFCONTEXT line;
+    if (!SetupFindFirstLineA(inf, section, nullptr, &line)) return false;
+    return SetupGetStringFieldA(&line, 2, field, kFieldSize, nullptr) != FALSE;
+}
+
+}  // namespace
+
+CInstall::CInstall(int osCode) : m_osCode(osCode) {}
+
+CInstall::~CInstall() {}
+
+int CInstall::IsProductInf(const char* infName) {
+    char hardwareId[kFieldSize] = {};
+    char section[kPathBufferSize] = {};
+    if (LoadResString(IDS_HWID_COMPOSITE, hardwareId, sizeof(hardwareId)) == 0 ||
+        LoadResString(IDS_INF_MODEL_SECTION, section, sizeof(section)) == 0)
+        return 0;
+
+    HINF inf = SetupOpenInfFileA(infName, nullptr, INF_STYLE_WIN4, nullptr);
+    if (inf == INVALID_HANDLE_VALUE) return 0;
+    char field[kFieldSize] = {};
+    int result = 0;
+    if (ReadFirstHardwareId(inf, section, field)) {
+        // The hardware ID of the string table is all upper case, so this
+        // matches the INF's text without regard to case.
+        UpperCaseAscii(field);
+        result = std::strstr(field, hardwareId) ? 1 : 0;
+    }
+    SetupCloseInfFile(inf);
+    return result;
+}
+
+int CInstall::DeleteOemInfs() {
+    char folder[kPathBufferSize] = {};
+    if (!GetInfDir(folder)) return 0;
+
+    char pattern[kPathBufferSize] = {};
+    lstrcpyA(pattern, folder);
+    RemoveBackslash(pattern);
+    if (!AppendStringLimited(pattern, kOemPattern, kPathMaxChars)) return 0;
+
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern, &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int result = 1;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // A folder and name that do not fit one path end the scan as a
+        // failure: a cut path could name another file.
+        char path[kPathBufferSize] = {};
+        if (!CopyStringLimited(path, folder, kPathMaxChars) || !AppendStringLimited(path, "\\", kPathMaxChars) ||
+            !AppendStringLimited(path, entry.cFileName, kPathMaxChars)) {
+            result = 0;
+            break;
+        }
+        if (IsProductInf(path) != 1) continue;
+        if (!RemoveFile(path)) {
+            result = 0;
+            break;
+        }
+        if (ReplaceExtension(path, kPnfExtension, kPathMaxChars)) RemoveFile(path);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return result;
+}
+
+int CInstall::CopyOemInfs() {
+    char folder[kPathBufferSize] = {};
+    if (!GetDriverSourceDir(folder)) return 0;
+    AddBackslash(folder, kPathBufferSize);
+
+    for (const UINT* id = kStagedInfs; *id; ++id) {
+        char path[kPathBufferSize] = {};
+        if (!CopyStringLimited(path, folder, kPathMaxChars)) return 0;
+        if (!AppendResStringWhole(*id, path, kPathBufferSize)) return 0;
+        if (!SetupCopyOEMInfA(path, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr)) {
+            const DWORD error = GetLastError();
+            // An unsigned package is refused by the system's own signature
+            // policy, which has told the user already.
+            if (error != ERROR_NO_CATALOG_FOR_OEM_INF) ShowSystemError(error);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CInstall::PreInstall() {
+    if (m_osCode < OS_WIN2000) return 0;
+    DeleteOemInfs();
+    return CopyOemInfs();
+}
+
+int GetDriverSourceDir(char* out) { return GetMediaFolder(IDS_FOLDER_DRIVERS, out); }
