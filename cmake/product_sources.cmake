@@ -8,11 +8,15 @@ set(PRODUCT_SOURCES
   app/product_settings.cpp
   app/win_main.cpp
   sysaccess/path_text.cpp
+  sysaccess/reg_info.cpp
   sysaccess/reg_key.cpp
   sysaccess/system_folders.cpp
+  removal/device_instances.cpp
   removal/device_metadata_removal.cpp
   removal/driver_packages.cpp
+  removal/driver_services.cpp
   removal/remove_drivers.cpp
+  removal/uninst_file.cpp
   install/device_metadata.cpp
   install/install_sequence.cpp
   install/media_folders.cpp

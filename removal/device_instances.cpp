@@ -1,0 +1,94 @@
+#include "removal/device_instances.h"
+
+#include <setupapi.h>
+
+#include "app/messages.h"
+#include "sysaccess/path_text.h"
+
+namespace {
+
+const char kUsbPrefix[] = "USB\\";
+
+// A property that keeps growing between the size query and the read would
+// otherwise be asked for without end.
+constexpr int kMaxPropertyReads = 8;
+
+enum class PropertyRead { Read, Absent, Failed };
+
+// Reads the device's hardware-ID list into a zero-filled LocalAlloc block of
+// twice the size Windows asks for, so that the multi-string is terminated
+// even if the system's copy is not. On Failed, `error` holds the code.
+PropertyRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, char*& buffer, DWORD& size, DWORD& error) {
+    buffer = nullptr;
+    size = 0;
+    DWORD required = 0;
+    for (int attempt = 0; attempt < kMaxPropertyReads; ++attempt) {
+        if (SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr, reinterpret_cast<BYTE*>(buffer),
+                                              size, &required))
+            return PropertyRead::Read;
+        error = GetLastError();
+        if (buffer) LocalFree(buffer);
+        buffer = nullptr;
+        if (error == ERROR_INVALID_DATA) return PropertyRead::Absent;
+        if (error != ERROR_INSUFFICIENT_BUFFER) return PropertyRead::Failed;
+        buffer = static_cast<char*>(LocalAlloc(LPTR, static_cast<SIZE_T>(required) * 2));
+        if (!buffer) {
+            error = GetLastError();
+            return PropertyRead::Failed;
+        }
+        size = required;
+    }
+    if (buffer) LocalFree(buffer);
+    buffer = nullptr;
+    error = ERROR_INSUFFICIENT_BUFFER;
+    return PropertyRead::Failed;
+}
+
+}  // namespace
+
+int RemoveDeviceInstances(UINT hardwareIdString) {
+    char target[kPathBufferSize] = {};
+    CopyStringLimited(target, kUsbPrefix, kPathMaxChars);
+    AppendResString(hardwareIdString, target, kPathBufferSize);
+
+    // Without DIGCF_PRESENT the set holds devices that are not connected too.
+    HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    if (set == INVALID_HANDLE_VALUE) {
+        ShowSystemError(GetLastError());
+        return 0;
+    }
+
+    int removed = 0;
+    DWORD error = ERROR_SUCCESS;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof(device);
+    bool scanning = true;
+    for (DWORD index = 0; scanning; ++index) {
+        if (!SetupDiEnumDeviceInfo(set, index, &device)) {
+            error = GetLastError();
+            break;
+        }
+        char* ids = nullptr;
+        DWORD size = 0;
+        const PropertyRead read = ReadHardwareIds(set, &device, ids, size, error);
+        if (read == PropertyRead::Absent) continue;
+        if (read == PropertyRead::Failed) break;
+
+        // Whole entries only: "USB\VID_1A2B&PID_3C4D&REV_0100" is not the
+        // composite device "USB\VID_1A2B&PID_3C4D".
+        const char* end = ids + size;
+        for (const char* entry = ids; entry < end && *entry; entry += lstrlenA(entry) + 1) {
+            if (lstrcmpiA(entry, target) != 0) continue;
+            if (!SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
+                error = GetLastError();
+                scanning = false;
+                break;
+            }
+            removed = 1;
+        }
+        LocalFree(ids);
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    if (error != ERROR_SUCCESS && error != ERROR_NO_MORE_ITEMS) ShowSystemError(error);
+    return removed;
+}
