@@ -1,5 +1,20 @@
 #include "install/install_sequence.h"
 
-// Pre-installation is not built yet: the sequence reports that it could not
-// install, so install mode ends with the install-failed message.
-int RunInstallSequence(int /*osCode*/, int /*explicitInstall*/) { return 0; }
+#include <windows.h>
+
+#include "app/environment.h"
+#include "install/device_metadata.h"
+#include "install/oem_inf_store.h"
+#include "res/resource.h"
+#include "sysaccess/reg_key.h"
+
+int RunInstallSequence(int osCode, int explicitInstall) {
+    CInstall store(osCode);
+    CReg productKey;
+    if (!store.PreInstall()) return 0;
+    // A failed metadata deployment neither fails the install nor is shown.
+    if (osCode > OS_VISTA) DeployDeviceMetadata();
+    if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS))
+        productKey.SetDwordById(IDS_INSTALL_FLAG, 1);
+    return 1;
+}

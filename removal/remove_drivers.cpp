@@ -1,4 +1,101 @@
 #include "removal/remove_drivers.h"
 
-// The removal steps are not built yet: the sequence does nothing so far.
-int RemoveDrivers(int /*osCode*/) { return 1; }
+#include "app/environment.h"
+#include "app/messages.h"
+#include "install/oem_inf_store.h"
+#include "removal/device_instances.h"
+#include "removal/device_metadata_removal.h"
+#include "removal/driver_packages.h"
+#include "removal/driver_services.h"
+#include "removal/uninst_file.h"
+#include "res/resource.h"
+#include "sysaccess/reg_key.h"
+
+namespace {
+
+// EnumPropsA's callback has no context argument, so the property name it
+// looks for is placed here before each notification.
+char g_launcherPropName[32];
+
+// The interface functions first, then the composite parent device.
+const UINT kHardwareIds[] = {IDS_HWID_MI00, IDS_HWID_MI03, IDS_HWID_COMPOSITE};
+const UINT kServices[] = {IDS_SERVICE_BUS, IDS_SERVICE_MDM, IDS_SERVICE_MDFL, IDS_SERVICE_OBEX};
+
+void RemoveAllDeviceInstances() {
+    for (UINT id : kHardwareIds) RemoveDeviceInstances(id);
+}
+
+// The status of the last service deletion is the sequence's result.
+int DeleteAllDriverServices() {
+    int result = 1;
+    for (UINT id : kServices) result = DeleteDriverService(id);
+    return result;
+}
+
+// Property names below 0xC000 are integer atoms, not strings.
+bool IsIntegerAtom(LPCSTR name) { return reinterpret_cast<ULONG_PTR>(name) < 0xC000; }
+
+}  // namespace
+
+int RemoveDrivers(int osCode) {
+    if (osCode < OS_VISTA) return RemoveDriversPreVista(osCode);
+    const int result = RemoveDriversVista(osCode);
+    if (osCode == OS_VISTA) return result;
+    const int metadataRemoved = RemoveDeviceMetadata();
+    return result ? metadataRemoved : 0;
+}
+
+int RemoveDriversPreVista(int osCode) {
+    CUninstFile files(osCode);
+    ClearInstallFlag();
+    int result = files.DeleteAll();
+    if (osCode >= OS_WIN2000) {
+        RemoveAllDeviceInstances();
+        result = DeleteAllDriverServices();
+        CInstall store(osCode);
+        store.DeleteOemInfs();
+    }
+    NotifyLauncherWindows();
+    return result;
+}
+
+int RemoveDriversVista(int osCode) {
+    CUninstFile files(osCode);
+    ClearInstallFlag();
+    // The INF files are not deleted by hand here: from Vista on the driver
+    // store keeps the packages, which pnputil.exe removes below.
+    files.DeleteDriverFiles();
+    RemoveAllDeviceInstances();
+    const int result = DeleteAllDriverServices();
+    DeleteDriverPackages(osCode);
+    NotifyLauncherWindows();
+    return result;
+}
+
+void ClearInstallFlag() {
+    CReg productKey;
+    if (!productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS)) return;
+    // The read only decides whether the value exists in a readable form.
+    DWORD value = 0;
+    if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &value)) productKey.SetDwordById(IDS_INSTALL_FLAG, 0);
+}
+
+void NotifyLauncherWindows() {
+    LoadResString(IDS_LAUNCHER_PROPERTY, g_launcherPropName, sizeof(g_launcherPropName));
+    EnumWindows(LauncherWindowEnumProc, 0);
+}
+
+BOOL CALLBACK LauncherWindowEnumProc(HWND window, LPARAM /*unused*/) {
+    EnumPropsA(window, LauncherPropEnumProc);
+    return TRUE;
+}
+
+BOOL CALLBACK LauncherPropEnumProc(HWND window, LPCSTR name, HANDLE /*data*/) {
+    if (IsIntegerAtom(name) || lstrcmpA(name, g_launcherPropName) != 0) return TRUE;
+    // Sent, not posted, so the launcher has handled the change before the
+    // removal goes on; a launcher that hangs is given up on after a bounded
+    // wait instead of holding the removal for ever.
+    DWORD_PTR reply = 0;
+    SendMessageTimeoutA(window, WM_DEVICECHANGE, 0, 0, SMTO_ABORTIFHUNG, kLauncherNotifyTimeoutMs, &reply);
+    return TRUE;
+}
