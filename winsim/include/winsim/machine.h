@@ -9,11 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "winsim/devices.h"
+#include "winsim/driver_store.h"
 #include "winsim/faults.h"
 #include "winsim/file_system.h"
 #include "winsim/handles.h"
 #include "winsim/modules.h"
+#include "winsim/processes.h"
 #include "winsim/registry.h"
+#include "winsim/services.h"
 #include "winsim/system_info.h"
 #include "winsim/token.h"
 #include "winsim/ui.h"
@@ -35,6 +39,10 @@ public:
     FileSystem files;
     Modules modules;
     Ui ui;
+    Devices devices{registry};
+    Services services{registry};
+    DriverStore driverStore;
+    Processes processes;
     HandleTable handles;
     Faults faults;
 

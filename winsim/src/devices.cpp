@@ -1,0 +1,5 @@
+#include "winsim/devices.h"
+
+namespace winsim {
+Devices::Devices(Registry& registry) : registry_(registry) {}
+}  // namespace winsim

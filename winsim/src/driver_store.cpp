@@ -1,0 +1,5 @@
+#include "winsim/driver_store.h"
+
+namespace winsim {
+DriverStore::DriverStore() {}
+}  // namespace winsim

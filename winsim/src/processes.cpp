@@ -1,0 +1,5 @@
+#include "winsim/processes.h"
+
+namespace winsim {
+Processes::Processes() {}
+}  // namespace winsim
