@@ -29,7 +29,6 @@ control="$drive_c/e2e"
 log="$control/boxes.log"
 program_windows='C:\Program Files\210QX\USB\210QX_USB.exe'
 program_folder="$drive_c/Program Files/210QX/USB"
-watcher_pid=""
 failures=0
 
 fail() {
@@ -38,32 +37,18 @@ fail() {
 }
 
 cleanup() {
-    if [ -n "$watcher_pid" ]; then
-        touch "$control/stop" 2>/dev/null
-        wait "$watcher_pid" 2>/dev/null
-    fi
+    watcher_stop "$prefix"
     wine_remove_prefix "$prefix"
 }
 trap cleanup EXIT
 
-# Lays out the prefix and starts the watcher; returns once it is polling.
-# "hold" makes the watcher record boxes without answering them.
+# Lays out the prefix and starts the watcher; "hold" makes the watcher
+# record boxes without answering them.
 setup_case() {
     wine_copy_template "$template" "$prefix" || exit 1
-    mkdir -p "$program_folder" "$control"
+    mkdir -p "$program_folder"
     cp "$program" "$program_folder/210QX_USB.exe"
-    [ "${1:-}" = hold ] && touch "$control/hold"
-    wine_call "$prefix" 932 120 wine "$watcher" 'C:\e2e' </dev/null &
-    watcher_pid=$!
-    local waited=0
-    until [ -f "$control/ready" ]; do
-        if ! kill -0 "$watcher_pid" 2>/dev/null || [ "$waited" -ge 300 ]; then
-            echo "the message-box watcher did not start"
-            exit 1
-        fi
-        sleep 0.1
-        waited=$((waited + 1))
-    done
+    watcher_start "$prefix" "$watcher" "${1:-}" || exit 1
 }
 
 # run_program <seconds> <switches...>: runs the installed program from its
@@ -74,12 +59,6 @@ run_program() {
     shift
     (cd "$program_folder" && wine_call "$prefix" 932 "$seconds" wine "$program_windows" "$@" </dev/null)
     status=$?
-}
-
-stop_watcher() {
-    touch "$control/stop"
-    wait "$watcher_pid"
-    watcher_pid=""
 }
 
 box_count() {
@@ -132,22 +111,11 @@ expect_boxes() {
     fi
 }
 
-print_boxes() {
-    [ -f "$log" ] || return 0
-    local line
-    while IFS= read -r line; do
-        read_box "$line"
-        echo "box $box_n (process $box_pid, buttons $box_buttons):"
-        echo "  caption: $box_caption"
-        echo "  text:    ${box_text//$'\n'/$'\n'           }"
-    done <"$log"
-}
-
 case_removal_mode() {
     setup_case
     run_program 30 /R
-    stop_watcher
-    print_boxes
+    watcher_stop "$prefix"
+    print_boxes "$log"
     [ "$status" = 0 ] || fail "210QX_USB.exe /R exited with $status, not 0"
     expect_boxes "$here/expected/removal_mode.boxes"
 }
@@ -155,8 +123,8 @@ case_removal_mode() {
 case_install_mode() {
     setup_case
     run_program 30
-    stop_watcher
-    print_boxes
+    watcher_stop "$prefix"
+    print_boxes "$log"
     [ "$status" = 0 ] || fail "210QX_USB.exe exited with $status, not 0"
     expect_boxes "$here/expected/install_mode.boxes"
 }
@@ -182,8 +150,8 @@ case_second_instance() {
     rm -f "$control/hold"
     wait "$first_pid"
     local first_status=$?
-    stop_watcher
-    print_boxes
+    watcher_stop "$prefix"
+    print_boxes "$log"
     echo "first copy: exit code $first_status"
     [ "$first_status" = 0 ] || fail "the first copy exited with $first_status, not 0"
 }

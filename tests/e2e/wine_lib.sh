@@ -14,7 +14,8 @@
 # Runs one command in the prefix's environment; returns its exit code (124
 # when the time ran out).
 wine_call() {
-    local prefix=$1 codepage=$2 seconds=$3
+    local prefix codepage=$2 seconds=$3
+    prefix=$(realpath -m "$1")  # Wine wants an absolute path
     shift 3
     local locale=C.UTF-8
     [ "$codepage" = 932 ] && locale=ja_JP.UTF-8
@@ -25,7 +26,8 @@ wine_call() {
 
 # wine_stop <prefix>: ends every process of the prefix and its wineserver.
 wine_stop() {
-    local prefix=$1
+    local prefix
+    prefix=$(realpath -m "$1")
     [ -d "$prefix" ] || return 0
     WINEPREFIX="$prefix" timeout 20 wineserver -k >/dev/null 2>&1 || true
     WINEPREFIX="$prefix" timeout 30 wineserver -w >/dev/null 2>&1 || true
@@ -67,4 +69,49 @@ read_box() {
     IFS=$'\t' read -r box_n box_pid box_buttons caption text <<<"$1"
     printf -v box_caption '%b' "$caption"
     printf -v box_text '%b' "$text"
+}
+
+# watcher_start <prefix> <box_watcher.exe> [hold]
+# Starts the message-box watcher in the prefix with the control folder
+# C:\e2e (boxes.log, hold, answer, stop: see box_watcher.cpp) and returns
+# once it is polling. With "hold" it records boxes without answering them
+# until the file C:\e2e\hold is removed. Sets watcher_pid.
+watcher_start() {
+    local prefix=$1 watcher=$2 hold=${3:-}
+    local control="$prefix/drive_c/e2e"
+    mkdir -p "$control"
+    rm -f "$control/ready" "$control/stop"
+    [ "$hold" = hold ] && touch "$control/hold"
+    wine_call "$prefix" 932 600 wine "$watcher" 'C:\e2e' </dev/null &
+    watcher_pid=$!
+    local tenths=300
+    until [ -f "$control/ready" ]; do
+        if ! kill -0 "$watcher_pid" 2>/dev/null || [ "$tenths" -le 0 ]; then
+            echo "the message-box watcher did not start" >&2
+            return 1
+        fi
+        sleep 0.1
+        tenths=$((tenths - 1))
+    done
+}
+
+# watcher_stop <prefix>: lets the watcher record what is still shown and end.
+watcher_stop() {
+    local prefix=$1
+    [ -n "${watcher_pid:-}" ] || return 0
+    touch "$prefix/drive_c/e2e/stop"
+    wait "$watcher_pid" 2>/dev/null
+    watcher_pid=""
+}
+
+# print_boxes <boxes.log>: prints each recorded box, its caption and text.
+print_boxes() {
+    local log=$1 line
+    [ -f "$log" ] || return 0
+    while IFS= read -r line; do
+        read_box "$line"
+        echo "message box $box_n (process $box_pid, buttons $box_buttons)"
+        echo "  caption: $box_caption"
+        echo "  text:    ${box_text//$'\n'/$'\n'           }"
+    done <"$log"
 }

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the builds and the tests need, once:
+# when every package is present already, nothing is done, so repeated runs
+# stay fast. Used by scripts/run.sh and scripts/test.sh.
+set -euo pipefail
+
+packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! command -v apt-get >/dev/null; then
+    echo "install_deps.sh: missing packages (${missing[*]}) and no apt-get to install them" >&2
+    exit 1
+fi
+sudo=()
+if [ "$(id -u)" != 0 ]; then
+    sudo=(sudo)
+fi
+echo "Installing ${missing[*]} (this takes a few minutes the first time)"
+export DEBIAN_FRONTEND=noninteractive
+log=$(mktemp)
+if ! { "${sudo[@]}" apt-get update -q && "${sudo[@]}" apt-get install -y -q "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "install_deps.sh: the installation failed" >&2
+    exit 1
+fi
+rm -f "$log"
+echo "Installed."
