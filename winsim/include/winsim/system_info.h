@@ -14,27 +14,39 @@ struct SystemInfo {
     DWORD build = 7601;
     BYTE productType = 1;  // VER_NT_WORKSTATION
     std::string csdVersion = "Service Pack 1";
+    WORD servicePackMajor = 1;
+    WORD servicePackMinor = 0;
+    WORD suiteMask = 0x0100;  // VER_SUITE_SINGLEUSERTS
     // False on systems older than NT 4.0 SP6 and on Windows 95/98/Me,
     // where GetVersionExA refuses the OSVERSIONINFOEXA size.
     bool extendedVersionInfo = true;
+    // Whether the program's manifest lists the running Windows among its
+    // supported systems. Windows 8.1 and later report 6.2 (build 9200) to
+    // a program whose manifest does not; the product's manifest lists
+    // Vista to 10, so the default is true.
+    bool manifestDeclaresOs = true;
+    // The current process is a 32-bit program on 64-bit Windows: it sees
+    // HKLM\SOFTWARE through Wow6432Node and IsWow64Process reports TRUE.
+    bool wow64 = false;
 
     UINT acp = 1252;  // ANSI code page: 1252 or 932
     LCID userDefaultLcid = 0x0409;  // language of system message texts
     std::string windowsDir = "C:\\WINDOWS";
 
-    // Presets for the releases the product tells apart.
-    void setWindows95();
-    void setWindows98();
-    void setWindowsMe();
-    void setNt4();
-    void setWindows2000();
-    void setXp();
-    void setServer2003();
-    void setVista();
-    void setWindows7();
-    void setServer2008();
-    void setServer2008R2();
-    void setWindows10();
+    // Presets for the releases the product tells apart. Each sets the
+    // version fields above and leaves code page, language and wow64 alone.
+    void setWindows95();     // 4.0.950, platform 1
+    void setWindows98();     // 4.10.1998, platform 1
+    void setWindowsMe();     // 4.90.3000, platform 1
+    void setNt4();           // 4.0.1381 before SP6
+    void setWindows2000();   // 5.0.2195 SP4
+    void setXp();            // 5.1.2600 SP3
+    void setServer2003();    // 5.2.3790 SP2, server
+    void setVista();         // 6.0.6002 SP2
+    void setWindows7();      // 6.1.7601 SP1
+    void setServer2008();    // 6.0.6002 SP2, server
+    void setServer2008R2();  // 6.1.7601 SP1, server
+    void setWindows10();     // 10.0.19045, as a program that declares Windows 10 sees it
     // Japanese Windows: code page 932 and Japanese system messages.
     void setJapanese();
 };
