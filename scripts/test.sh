@@ -15,43 +15,57 @@ bash scripts/install_deps.sh || exit 1
 logs=build/logs
 mkdir -p "$logs"
 
-# step <name> <command...>: runs one build step with its output in a log.
+status=0
+
+# step <name> <command...>: runs one build step with its output in a log
+# and shows the first errors when it fails.
 step() {
     local name=$1
     shift
-    printf '%-40s' "$name"
+    printf '%-28s' "$name"
     local started=$SECONDS
     if "$@" >"$logs/$name.log" 2>&1; then
         echo "ok ($((SECONDS - started)) s)"
-    else
-        echo "FAILED"
-        echo "----- last lines of $logs/$name.log"
-        tail -n 60 "$logs/$name.log"
-        exit 1
+        return 0
     fi
+    echo "FAILED (full output in $logs/$name.log)"
+    grep -m 40 -E 'error|Error|undefined reference' "$logs/$name.log" | sed 's/^/    /'
+    status=1
+    return 1
 }
 
+# A preset that does not build is reported and its tests are skipped; the
+# other presets still build and run, so one broken area hides nothing else.
+built=()
 for preset in native windows windows-i686; do
-    step "configure-$preset" cmake --preset "$preset"
-    step "build-$preset" cmake --build --preset "$preset"
+    step "configure-$preset" cmake --preset "$preset" &&
+        step "build-$preset" cmake --build --preset "$preset" &&
+        built+=("$preset")
 done
 
 # Each test run's output is shown and kept; the summaries are repeated at
 # the end so that the last lines tell the result.
-status=0
-echo
-echo "===== native tests"
-ctest --preset native --parallel "$(nproc)" 2>&1 | tee "$logs/ctest-native.log"
-[ "${PIPESTATUS[0]}" = 0 ] || status=1
-echo
-echo "===== Windows tests under Wine"
-ctest --preset windows 2>&1 | tee "$logs/ctest-windows.log"
-[ "${PIPESTATUS[0]}" = 0 ] || status=1
+runs=()
+for preset in native windows; do
+    [[ " ${built[*]} " == *" $preset "* ]] || continue
+    runs+=("$preset")
+    echo
+    echo "===== $preset tests"
+    parallel=1
+    # The native tests are independent processes; the Wine tests run one
+    # prefix at a time.
+    [ "$preset" = native ] && parallel=$(nproc)
+    ctest --preset "$preset" --parallel "$parallel" 2>&1 | tee "$logs/ctest-$preset.log"
+    [ "${PIPESTATUS[0]}" = 0 ] || status=1
+done
 
 echo
 echo "===== summary"
-for run in native windows; do
-    echo "$run:"
+for preset in native windows windows-i686; do
+    [[ " ${built[*]} " == *" $preset "* ]] || echo "$preset: build FAILED"
+done
+for run in "${runs[@]}"; do
+    echo "$run tests:"
     sed -n '/tests passed/,$p' "$logs/ctest-$run.log"
 done
 exit "$status"
