@@ -13,7 +13,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
 
 template=${1:?usage: make_template.sh <template folder>}
-if [ -f "$template/.template-ready" ]; then
+# The stamp names the Wine version: a template made by another version
+# would be updated by wineboot in every copy, which is slow.
+version=$(wine --version 2>/dev/null)
+if [ -f "$template/.template-ready" ] && [ "$(cat "$template/.template-ready")" = "$version" ]; then
     exit 0
 fi
 
@@ -36,4 +39,4 @@ if ! grep -q '"Graphics"="null"' "$template/user.reg"; then
     echo "make_template.sh: the null graphics driver did not reach user.reg" >&2
     exit 1
 fi
-touch "$template/.template-ready"
+echo "$version" >"$template/.template-ready"
