@@ -40,6 +40,7 @@ for media in Drivers metadata; do
 done
 
 trap 'watcher_stop "$prefix"; wine_stop "$prefix"' EXIT
+trap 'exit 1' INT TERM
 watcher_start "$prefix" build/windows/tests/e2e/box_watcher.exe || exit 1
 [ -n "${BOX_ANSWER:-}" ] && printf '%s' "$BOX_ANSWER" >"$prefix/drive_c/e2e/answer"
 

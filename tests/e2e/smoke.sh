@@ -41,6 +41,7 @@ cleanup() {
     wine_remove_prefix "$prefix"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 # Lays out the prefix and starts the watcher; "hold" makes the watcher
 # record boxes without answering them.
@@ -95,11 +96,11 @@ escape() {
     printf '%s' "$s"
 }
 
-# Compares the recorded boxes with an expected file (comment lines start
-# with #) and prints both on a difference.
+# Compares the recorded boxes with an expected file (lines starting with #
+# and empty lines are left out) and prints both on a difference.
 expect_boxes() {
     local expected_file=$1 expected actual
-    expected=$(grep -v '^#' "$expected_file")
+    expected=$(grep -v -e '^#' -e '^$' "$expected_file")
     actual=$(recorded_boxes)
     if [ "$actual" != "$expected" ]; then
         fail "the message boxes differ from $(basename "$expected_file")"

@@ -65,10 +65,19 @@ wine_remove_prefix() {
 # box_caption and box_text from one recorded box, with the escapes of the
 # caption and text decoded (trailing line breaks included).
 read_box() {
-    local caption text
-    IFS=$'\t' read -r box_n box_pid box_buttons caption text <<<"$1"
+    # Split at each tab by hand: `read` would merge the tabs around an empty
+    # field, as tab counts as white space.
+    local rest=$1 caption
+    box_n=${rest%%$'\t'*}
+    rest=${rest#*$'\t'}
+    box_pid=${rest%%$'\t'*}
+    rest=${rest#*$'\t'}
+    box_buttons=${rest%%$'\t'*}
+    rest=${rest#*$'\t'}
+    caption=${rest%%$'\t'*}
+    rest=${rest#*$'\t'}
     printf -v box_caption '%b' "$caption"
-    printf -v box_text '%b' "$text"
+    printf -v box_text '%b' "$rest"
 }
 
 # watcher_start <prefix> <box_watcher.exe> [hold]
