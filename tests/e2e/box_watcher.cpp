@@ -64,12 +64,23 @@ std::string Escape(const std::string& text) {
     return out;
 }
 
-std::wstring WindowText(HWND window) {
-    if (window == nullptr) return std::wstring();
-    int length = GetWindowTextLengthW(window);
+std::wstring Caption(HWND box) {
+    int length = GetWindowTextLengthW(box);
     std::wstring text(length + 1, L'\0');
-    int copied = GetWindowTextW(window, &text[0], length + 1);
+    int copied = GetWindowTextW(box, &text[0], length + 1);
     text.resize(copied > 0 ? copied : 0);
+    return text;
+}
+
+// The message text, read from the box's static control as another process
+// sees it.
+std::wstring MessageText(HWND box) {
+    HWND item = GetDlgItem(box, kMessageBoxTextId);
+    if (item == nullptr) return std::wstring();
+    int length = GetWindowTextLengthW(item);
+    std::wstring text(length + 1, L'\0');
+    UINT copied = GetDlgItemTextW(box, kMessageBoxTextId, &text[0], length + 1);
+    text.resize(copied);
     return text;
 }
 
@@ -101,8 +112,8 @@ void AppendToLog(const std::string& line) {
 void Record(HWND box) {
     DWORD pid = 0;
     GetWindowThreadProcessId(box, &pid);
-    std::string caption = ToUtf8(WindowText(box));
-    std::string text = ToUtf8(WindowText(GetDlgItem(box, kMessageBoxTextId)));
+    std::string caption = ToUtf8(Caption(box));
+    std::string text = ToUtf8(MessageText(box));
     ++g_count;
     AppendToLog(std::to_string(g_count) + "\t" + std::to_string(pid) + "\t" + Buttons(box) + "\t" + Escape(caption) +
                 "\t" + Escape(text) + "\n");
