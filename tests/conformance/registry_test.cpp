@@ -123,6 +123,16 @@ TEST_F(Registry, ShortStringReadsIntoADwordBuffer) {
     EXPECT_EQ(std::memcmp(bytes, &number, 4), 0);
 }
 
+// A string written with a size that leaves out its NUL is stored with the
+// NUL when the byte after the data is one.
+TEST_F(Registry, StringWrittenWithoutItsNulGetsIt) {
+    const char text[] = "abc";
+    SetValue("Text", REG_SZ, text, 3);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(key_, "Text", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(size, 4u);
+}
+
 TEST_F(Registry, DefaultValueHasTheEmptyName) {
     SetValue(nullptr, REG_SZ, "dflt", 5);
     char text[8] = {};

@@ -283,13 +283,11 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
         existing.components.push_back(component);
     }
     const bool creates = existing.components.size() < target.components.size();
-    if (creates) {
-        // Creating a key needs KEY_CREATE_SUB_KEY on the handle passed in
-        // and the right to create subkeys below the existing parent.
-        if (!(base.granted & KEY_CREATE_SUB_KEY) && m.system.platformId != VER_PLATFORM_WIN32_WINDOWS)
-            return ERROR_ACCESS_DENIED;
-        if (!userMayWrite(m, existing, *parent)) return ERROR_ACCESS_DENIED;
-    }
+    // Creating a key is checked against the parent key's security (the
+    // caller needs KEY_CREATE_SUB_KEY there), not against the access the
+    // handle passed in was opened with: Wine, like Windows' own parse of
+    // the path, creates below a handle opened for KEY_READ.
+    if (creates && !userMayWrite(m, existing, *parent)) return ERROR_ACCESS_DENIED;
     std::shared_ptr<RegKey> key = creates ? m.registry.createPath(target) : parent;
     REGSAM granted = 0;
     if (LONG e = grantAccess(m, target, *key, samDesired, granted)) return e;
@@ -355,6 +353,10 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
     if (key.key->deleted) return ERROR_KEY_DELETED;
     if (!(key.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
 
+    // A string whose size leaves out its terminating NUL gets it counted:
+    // Windows looks at the byte after the data and takes it in when it is
+    // a NUL (Wine does the same). Like Windows, this reads that byte.
+    if (isStringType(dwType) && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
     std::vector<BYTE> data(lpData, lpData + cbData);
     if (isStringType(dwType)) {
         // The cbData bytes are converted as they are, terminating NULs

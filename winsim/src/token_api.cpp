@@ -106,7 +106,6 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
         return FALSE;
     }
     if (!(token->granted & TOKEN_QUERY)) return fail(m, ERROR_ACCESS_DENIED);
-    if (!ReturnLength) return fail(m, kErrorNoAccess);
 
     // TOKEN_GROUPS: the count, the array of SID pointers and attributes,
     // then the SIDs themselves, all in the caller's buffer.
@@ -121,7 +120,9 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
         required += sid->size();
         sids.push_back(std::move(*sid));
     }
-    *ReturnLength = static_cast<DWORD>(required);
+    // The size goes wherever ReturnLength points; without it the call
+    // still answers (Wine's behaviour, the documentation being silent).
+    if (ReturnLength) *ReturnLength = static_cast<DWORD>(required);
     if (TokenInformationLength < required) return fail(m, ERROR_INSUFFICIENT_BUFFER);
     if (!TokenInformation) return fail(m, kErrorNoAccess);
 
@@ -170,9 +171,9 @@ BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2) {
         const size_t length = winsim::sidLength(pSid1);
         equal = length == winsim::sidLength(pSid2) && std::memcmp(pSid1, pSid2, length) == 0;
     }
-    // EqualSid reports its answer through the last error as well: it is
-    // ERROR_SUCCESS whether or not the SIDs are equal.
-    m.lastError = ERROR_SUCCESS;
+    // From Windows 2000 on EqualSid sets the last error to ERROR_SUCCESS
+    // whether or not the SIDs are equal; NT 4.0 left it alone.
+    if (m.system.major >= 5) m.lastError = ERROR_SUCCESS;
     return equal ? TRUE : FALSE;
 }
 
