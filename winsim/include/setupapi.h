@@ -30,6 +30,7 @@ static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA has its 64-bit Win
 #define SPDRP_CLASS 0x00000007
 #define SPDRP_CLASSGUID 0x00000008
 #define SPDRP_DRIVER 0x00000009
+#define SPDRP_FRIENDLYNAME 0x0000000C
 
 #define DIF_REMOVE 0x00000005
 
@@ -45,6 +46,9 @@ static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA has its 64-bit Win
 #define SP_COPY_REPLACEONLY 0x0000002
 #define SP_COPY_NOOVERWRITE 0x0000008
 #define SP_COPY_OEMINF_CATALOG_ONLY 0x0040000
+
+#define MAX_INF_STRING_LENGTH 4096
+#define SUOI_FORCEDELETE 0x00000001
 
 typedef struct _INFCONTEXT {
     PVOID Inf;
@@ -84,3 +88,5 @@ BOOL WINAPI SetupGetInfFileListA(LPCSTR DirectoryPath, DWORD InfStyle, LPSTR Ret
 BOOL WINAPI SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                              DWORD CopyStyle, LPSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                              PDWORD RequiredSize, LPSTR* DestinationInfFileNameComponent);
+// For tests that remove what they published.
+BOOL WINAPI SetupUninstallOEMInfA(LPCSTR InfFileName, DWORD Flags, PVOID Reserved);
