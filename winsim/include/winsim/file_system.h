@@ -1,75 +1,181 @@
 // The file system of the simulated PC: drives mapped onto a host temporary
-// folder, with Windows' path rules (case-insensitive names, backslashes,
-// drive letters) and the attributes Windows keeps that the host does not.
+// folder, with Windows' path rules (drive letters, backslashes, names that
+// compare without regard to case, trailing dots and spaces dropped) and the
+// attributes Windows keeps that the host does not.
 //
-// Seeding and inspection take Windows paths in UTF-8 ("C:\\WINDOWS\\INF");
-// the Win32 layer converts ANSI paths from the machine's code page first.
+// Every path here is a Windows path in UTF-8 ("C:\\WINDOWS\\INF"); the Win32
+// layer converts ANSI paths from the machine's code page first, so a
+// Shift-JIS trail byte 0x5C is never taken for a separator. On the host a
+// name is stored as the UTF-8 form of its Windows name, in the case it was
+// created with.
+//
+// Three kinds of members:
+// - seeding and inspection, for tests: they create parent folders as needed
+//   and throw std::runtime_error for a path they cannot place;
+// - operations with Windows' checks (try...): they return the Win32 error
+//   code the matching call reports (0 on success); the Win32 layer and other
+//   areas of winsim (Setup API, processes) build on them;
+// - path resolution, shared by both.
 #pragma once
 
+#include <cstdint>
 #include <map>
-#include <optional>
 #include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "win_kernel.h"
 #include "win_types.h"
 
 namespace winsim {
 
+// One entry of a folder listing, as FindFirstFileA reports it.
+struct FindEntry {
+    std::string name;  // UTF-8
+    DWORD attributes = 0;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;  // FILETIME units: 100 ns since 1601-01-01 UTC
+};
+
+// How a handle holds a file open, for Windows' sharing rules.
+struct OpenMode {
+    bool read = false;
+    bool write = false;
+    bool remove = false;  // DELETE access
+    DWORD share = 0;      // FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE
+};
+
 class FileSystem {
 public:
-    FileSystem();  // creates drive C: in a fresh host temporary folder
+    // Creates drive C: in a fresh host temporary folder with the folders of
+    // a new Windows installation: C:\WINDOWS with INF, system32 and
+    // system32\drivers, C:\ProgramData and C:\Program Files.
+    FileSystem();
     ~FileSystem();  // removes the host folder
     FileSystem(const FileSystem&) = delete;
     FileSystem& operator=(const FileSystem&) = delete;
 
     void addDrive(char letter);
+    bool hasDrive(char letter) const;
 
-    // Seeding: parent folders are created as needed.
+    // --- seeding -----------------------------------------------------------
+    // Creates or replaces a file; a new file reads FILE_ATTRIBUTE_ARCHIVE.
     void writeFile(const std::string& path, const std::string& content);
     void createDirectory(const std::string& path);
+    // Sets the attributes as SetFileAttributesA would (FILE_ATTRIBUTE_NORMAL
+    // alone clears them), without its checks.
     void setAttributes(const std::string& path, DWORD attributes);
-    // A file that an open handle of another program holds: deleting it
-    // fails with ERROR_SHARING_VIOLATION.
+    // A file or folder that another program holds open, sharing it for
+    // reading only (a loaded driver image, a running program): it can be
+    // read and its attributes changed, but not deleted, replaced or written
+    // (ERROR_SHARING_VIOLATION).
     void setInUse(const std::string& path, bool inUse = true);
-    // Copies a host file (for example the sample media) into the machine.
+    // Removes a file, or a folder with everything in it, without checks.
+    void remove(const std::string& path);
+    // Copies a host file or folder tree (for example the sample media) into
+    // the machine; the copies read FILE_ATTRIBUTE_ARCHIVE.
     void importHostFile(const std::string& hostPath, const std::string& path);
     void importHostTree(const std::string& hostDir, const std::string& path);
 
-    // Inspection.
+    // --- inspection --------------------------------------------------------
     bool exists(const std::string& path) const;
     bool isDirectory(const std::string& path) const;
     std::optional<std::string> read(const std::string& path) const;
     DWORD attributes(const std::string& path) const;  // INVALID_FILE_ATTRIBUTES when absent
-    // Names in the folder in the order FindFirstFileA returns them.
+    bool isInUse(const std::string& path) const;
+    // Names in the folder in the order FindFirstFileA returns them, without
+    // "." and "..". Empty when the folder does not exist.
     std::vector<std::string> list(const std::string& dir) const;
+    // The host path a Windows path maps onto (components that exist in the
+    // case found on disk).
+    std::string hostPath(const std::string& path) const;
+    std::string hostRoot() const { return root_; }
 
-    // Resolution used by the Win32 layer. An absolute Windows path (drive,
-    // colon, backslash) maps onto its host path, each existing component
-    // matched without regard to case. Relative paths are taken from the
-    // current directory.
+    // --- operations with Windows' checks -----------------------------------
+    DWORD tryGetAttributes(const std::string& path, DWORD* attributes) const;
+    DWORD trySetAttributes(const std::string& path, DWORD attributes);
+    DWORD tryDeleteFile(const std::string& path);
+    DWORD tryCreateDirectory(const std::string& path);
+    DWORD tryRemoveDirectory(const std::string& path);
+    DWORD tryCopyFile(const std::string& from, const std::string& to, bool failIfExists);
+    // The entries a search pattern (wildcards in the last component) matches,
+    // in NTFS order, "." and ".." first where the folder has them.
+    DWORD tryFind(const std::string& pattern, std::vector<FindEntry>* entries) const;
+    // Reads a whole file as a program that opens it for reading, sharing
+    // read, write and delete access.
+    DWORD tryReadFile(const std::string& path, std::string* content) const;
+    // Creates or overwrites a whole file as a program that opens it for
+    // writing; the file keeps its attributes and gains FILE_ATTRIBUTE_ARCHIVE.
+    DWORD tryWriteFile(const std::string& path, const std::string& content);
+
+    // Handles of this process on files (CreateFileA). open() checks the
+    // sharing rules against the handles already open and against other
+    // programs; it returns an id for close().
+    DWORD open(const std::string& key, const OpenMode& mode, int* id);
+    void close(int id);
+    // ERROR_SHARING_VIOLATION when an open of the file (by key) in `mode`
+    // would conflict with a handle already open, 0 otherwise.
+    DWORD checkSharing(const std::string& key, const OpenMode& mode) const;
+
+    // --- resolution --------------------------------------------------------
+    // A Windows path taken apart as Windows does: '/' read as '\', repeated
+    // separators collapsed, "." and ".." applied, relative paths taken from
+    // currentDirectory (or the root of another drive), trailing dots and
+    // spaces dropped from the last component and one trailing dot from the
+    // others. Each component is then looked up without regard to case.
     struct Resolved {
+        DWORD syntaxError = 0;      // ERROR_INVALID_NAME, ERROR_PATH_NOT_FOUND... before any lookup
         bool driveKnown = false;
         bool parentExists = false;  // every folder above the last component exists
         bool exists = false;
-        std::string host;           // host path (components resolved as far as they exist)
-        std::string canonical;      // Windows path with the case found on disk, upper-case drive
+        bool isDirectory = false;
+        bool isRoot = false;
+        bool trailingSeparator = false;  // the path ended with a separator
+        std::string host;       // host path (components resolved as far as they exist)
+        std::string canonical;  // Windows path with the case found on disk, upper-case drive
+        std::string key;        // canonical path upper-cased: the side tables' key
+        std::string lastName;   // the last component as found (or as given)
     };
-    Resolved resolve(const std::string& path) const;
+    // `allowWildcards` accepts '*' and '?' (and the DOS wildcards '<', '>',
+    // '"') in the last component, as FindFirstFileA does.
+    Resolved resolve(const std::string& path, bool allowWildcards = false) const;
 
+    // The current directory of the simulated process, always absolute.
     std::string currentDirectory = "C:\\";
-    std::string hostRoot() const { return root_; }
-
-    // Attributes beyond the directory bit, by canonical upper-case path.
-    std::map<std::string, DWORD> extraAttributes;
-    std::set<std::string> inUse;
 
 private:
+    DWORD storedAttributes(const Resolved& r) const;
+    void forget(const std::string& key);  // drops side-table entries of a path and below it
+    Resolved mustResolve(const std::string& path) const;  // for seeding: throws on bad paths
+    void ensureFolder(const std::string& path);
+
     std::string root_;
     std::set<char> drives_;
+    // Attributes other than FILE_ATTRIBUTE_DIRECTORY, by key. A file without
+    // an entry reads FILE_ATTRIBUTE_ARCHIVE, a folder reads 0 (plus the
+    // directory bit).
+    std::map<std::string, DWORD> attributes_;
+    std::set<std::string> inUse_;
+    struct OpenEntry {
+        std::string key;
+        OpenMode mode;
+    };
+    std::map<int, OpenEntry> open_;
+    int nextOpenId_ = 1;
 };
 
-// Upper-cases a UTF-8 name the way NTFS compares names (simple case mapping).
+// Upper-cases a UTF-8 name the way NTFS compares names: each UTF-16 code
+// unit through the simple upper-case mapping.
 std::string upperName(const std::string& utf8);
+std::u16string upperKey(const std::string& utf8);
+
+// Whether a name matches a FindFirstFileA pattern, after Windows' rewriting
+// of the pattern ("*.*" is "*", '?' and '.' and '*' before a dot take their
+// DOS meanings) and with case ignored.
+bool matchesFindPattern(const std::string& name, const std::string& pattern, bool patternHadTrailingDot);
+
+// FILETIME units (100 ns since 1601) for a Unix time.
+uint64_t fileTimeFromUnix(int64_t seconds, long nanoseconds);
 
 }  // namespace winsim

@@ -1,0 +1,283 @@
+// File operations with the checks Windows makes and the Win32 error codes it
+// reports. The Win32 layer (files_api.cpp, files_find.cpp,
+// files_handles.cpp) and other areas of winsim build on these.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+#include "files_internal.h"
+#include "winsim/file_system.h"
+#include "winsim/machine.h"
+
+namespace winsim {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr DWORD kSettableAttributes = 0x31A7;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The error of a path whose target must exist: a missing folder on the way
+// is ERROR_PATH_NOT_FOUND, a missing last component ERROR_FILE_NOT_FOUND.
+DWORD existingTargetError(const FileSystem::Resolved& r, const std::string& path) {
+    if (r.syntaxError) {
+        if (r.syntaxError == ERROR_CALL_NOT_IMPLEMENTED) notImplemented("path form: " + path);
+        return r.syntaxError;
+    }
+    if (!r.driveKnown || !r.parentExists) return ERROR_PATH_NOT_FOUND;
+    if (!r.exists) return ERROR_FILE_NOT_FOUND;
+    // A separator after a file's name: NTFS refuses the name.
+    if (r.trailingSeparator && !r.isDirectory) return ERROR_INVALID_NAME;
+    return 0;
+}
+
+// The error of a path whose last component is to be created.
+DWORD newTargetError(const FileSystem::Resolved& r, const std::string& path) {
+    if (r.syntaxError) {
+        if (r.syntaxError == ERROR_CALL_NOT_IMPLEMENTED) notImplemented("path form: " + path);
+        return r.syntaxError;
+    }
+    if (!r.driveKnown || !r.parentExists) return ERROR_PATH_NOT_FOUND;
+    return 0;
+}
+
+bool conflicts(const OpenMode& held, const OpenMode& wanted) {
+    if (wanted.read && !(held.share & FILE_SHARE_READ)) return true;
+    if (wanted.write && !(held.share & FILE_SHARE_WRITE)) return true;
+    if (wanted.remove && !(held.share & FILE_SHARE_DELETE)) return true;
+    if (held.read && !(wanted.share & FILE_SHARE_READ)) return true;
+    if (held.write && !(wanted.share & FILE_SHARE_WRITE)) return true;
+    if (held.remove && !(wanted.share & FILE_SHARE_DELETE)) return true;
+    return false;
+}
+
+std::string readHost(const std::string& host) {
+    std::ifstream in(host, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool writeHost(const std::string& host, const std::string& content) {
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    out << content;
+    return static_cast<bool>(out);
+}
+
+FindEntry entryFor(const std::string& name, const std::string& host, DWORD attributes) {
+    FindEntry e;
+    e.name = name;
+    e.attributes = attributes;
+    struct stat st;
+    if (::stat(host.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) e.size = static_cast<uint64_t>(st.st_size);
+        e.writeTime = fileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    }
+    return e;
+}
+
+}  // namespace
+
+DWORD FileSystem::checkSharing(const std::string& key, const OpenMode& mode) const {
+    // Another program holds the file for reading and shares only reading.
+    static const OpenMode otherProgram{true, false, false, FILE_SHARE_READ};
+    if (inUse_.count(key) && conflicts(otherProgram, mode)) return ERROR_SHARING_VIOLATION;
+    for (const auto& entry : open_)
+        if (entry.second.key == key && conflicts(entry.second.mode, mode)) return ERROR_SHARING_VIOLATION;
+    return 0;
+}
+
+DWORD FileSystem::open(const std::string& key, const OpenMode& mode, int* id) {
+    if (DWORD e = checkSharing(key, mode)) return e;
+    *id = nextOpenId_++;
+    open_[*id] = OpenEntry{key, mode};
+    return 0;
+}
+
+void FileSystem::close(int id) { open_.erase(id); }
+
+DWORD FileSystem::tryGetAttributes(const std::string& path, DWORD* attributes) const {
+    Resolved r = resolve(path);
+    if (DWORD e = existingTargetError(r, path)) return e;
+    *attributes = storedAttributes(r);
+    return 0;
+}
+
+DWORD FileSystem::trySetAttributes(const std::string& path, DWORD attributes) {
+    Resolved r = resolve(path);
+    if (DWORD e = existingTargetError(r, path)) return e;
+    if (r.isRoot) {
+        notImplemented("SetFileAttributesA on the root of a drive");
+        return ERROR_CALL_NOT_IMPLEMENTED;
+    }
+    // FILE_ATTRIBUTE_NORMAL means "none"; with other attributes it is
+    // ignored. Bits that cannot be set this way (directory, compressed...)
+    // are ignored too.
+    DWORD stored = attributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL;
+    attributes_[r.key] = stored;
+    return 0;
+}
+
+DWORD FileSystem::tryDeleteFile(const std::string& path) {
+    Resolved r = resolve(path);
+    if (DWORD e = existingTargetError(r, path)) return e;
+    // DeleteFile opens the file as a non-directory for DELETE access, sharing
+    // everything; a folder refuses that open with access denied.
+    if (r.isDirectory) return ERROR_ACCESS_DENIED;
+    if (DWORD e = checkSharing(r.key, OpenMode{false, false, true, kShareAll})) return e;
+    for (const auto& entry : open_) {
+        if (entry.second.key == r.key) {
+            // Every handle shares delete access: Windows would mark the file
+            // for deletion when the last handle closes.
+            notImplemented("DeleteFileA of a file that is open with FILE_SHARE_DELETE");
+            return ERROR_CALL_NOT_IMPLEMENTED;
+        }
+    }
+    if (storedAttributes(r) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    std::error_code ec;
+    if (!fs::remove(r.host, ec)) return ERROR_ACCESS_DENIED;
+    forget(r.key);
+    return 0;
+}
+
+DWORD FileSystem::tryCreateDirectory(const std::string& path) {
+    Resolved r = resolve(path);
+    if (DWORD e = newTargetError(r, path)) return e;
+    if (r.exists) return ERROR_ALREADY_EXISTS;
+    std::error_code ec;
+    if (!fs::create_directory(r.host, ec)) return ERROR_ACCESS_DENIED;
+    forget(r.key);
+    return 0;
+}
+
+DWORD FileSystem::tryRemoveDirectory(const std::string& path) {
+    Resolved r = resolve(path);
+    if (DWORD e = existingTargetError(r, path)) return e;
+    if (r.isRoot) return ERROR_ACCESS_DENIED;
+    if (!r.isDirectory) return ERROR_DIRECTORY;
+    // The process keeps a handle on its current directory that does not
+    // share delete access.
+    Resolved cwd = resolve(currentDirectory);
+    if (cwd.exists && cwd.key == r.key) return ERROR_SHARING_VIOLATION;
+    if (DWORD e = checkSharing(r.key, OpenMode{false, false, true, kShareAll})) return e;
+    if (storedAttributes(r) & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    if (!hostEntries(r.host).empty()) return ERROR_DIR_NOT_EMPTY;
+    std::error_code ec;
+    if (!fs::remove(r.host, ec)) return ERROR_ACCESS_DENIED;
+    forget(r.key);
+    return 0;
+}
+
+DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    Resolved src = resolve(from);
+    if (DWORD e = existingTargetError(src, from)) return e;
+    if (src.isDirectory) return ERROR_ACCESS_DENIED;
+    // CopyFile reads the source sharing read and delete access.
+    if (DWORD e = checkSharing(src.key, OpenMode{true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE})) return e;
+
+    Resolved dst = resolve(to);
+    if (DWORD e = newTargetError(dst, to)) return e;
+    const DWORD srcAttributes = storedAttributes(src);
+    if (dst.exists) {
+        if (failIfExists) return ERROR_FILE_EXISTS;
+        if (dst.isDirectory) return ERROR_ACCESS_DENIED;
+        // The source is open for reading, so the target cannot be opened
+        // for writing without sharing: copying a file onto itself fails.
+        if (dst.key == src.key) return ERROR_SHARING_VIOLATION;
+        if (DWORD e = checkSharing(dst.key, OpenMode{false, true, true, 0})) return e;
+        const DWORD dstAttributes = storedAttributes(dst);
+        if (dstAttributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+        if (dstAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+            notImplemented("CopyFileA onto a hidden or system file");
+            return ERROR_CALL_NOT_IMPLEMENTED;
+        }
+    }
+    if (!writeHost(dst.host, readHost(src.host))) return ERROR_ACCESS_DENIED;
+    std::error_code ec;
+    fs::last_write_time(dst.host, fs::last_write_time(src.host, ec), ec);
+    // The copy has the source's attributes and, as a newly written file,
+    // FILE_ATTRIBUTE_ARCHIVE.
+    forget(dst.key);
+    Resolved written = resolve(to);
+    DWORD copied = srcAttributes & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL;
+    attributes_[written.key] = copied | FILE_ATTRIBUTE_ARCHIVE;
+    return 0;
+}
+
+DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* entries) const {
+    entries->clear();
+    Resolved r = resolve(pattern, true);
+    if (r.syntaxError) {
+        if (r.syntaxError == ERROR_CALL_NOT_IMPLEMENTED) notImplemented("path form: " + pattern);
+        return r.syntaxError;
+    }
+    if (!r.driveKnown) return ERROR_PATH_NOT_FOUND;
+    if (r.isRoot || r.trailingSeparator) {
+        // No name to search for: the folder must exist, and then nothing
+        // matches.
+        if (!r.isRoot && !r.isDirectory) return ERROR_PATH_NOT_FOUND;
+        return ERROR_FILE_NOT_FOUND;
+    }
+    // The folder to search: everything but the last component.
+    if (!r.parentExists) return ERROR_PATH_NOT_FOUND;
+    const std::string folderHost = r.host.substr(0, r.host.rfind('/'));
+    const std::string folderCanonical = r.canonical.substr(0, r.canonical.rfind('\\'));
+    const bool folderIsRoot = folderCanonical.size() <= 2;  // "C:"
+    const std::string folderPrefix = folderCanonical + "\\";
+    // The path rules removed a trailing dot of the pattern; FindFirstFileA
+    // still takes it into account.
+    const bool hadTrailingDot = !pattern.empty() && pattern.back() == '.';
+    const std::string& mask = r.lastName;
+
+    // NTFS lists a folder's entries sorted by their upper-cased names, as
+    // UTF-16 code units; "." and ".." come first in any folder but the root.
+    std::vector<std::pair<std::u16string, FindEntry>> found;
+    for (const std::string& name : hostEntries(folderHost)) {
+        if (!matchesFindPattern(name, mask, hadTrailingDot)) continue;
+        Resolved child = resolve(folderPrefix + name);
+        found.emplace_back(upperKey(name), entryFor(name, child.host, storedAttributes(child)));
+    }
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (!folderIsRoot) {
+        Resolved self = resolve(folderCanonical);
+        for (const char* dot : {".", ".."}) {
+            if (!matchesFindPattern(dot, mask, hadTrailingDot)) continue;
+            Resolved target = std::string(dot) == "." ? self : resolve(folderCanonical + "\\..");
+            entries->push_back(entryFor(dot, target.host, storedAttributes(target)));
+        }
+    }
+    for (auto& f : found) entries->push_back(std::move(f.second));
+    return entries->empty() ? ERROR_FILE_NOT_FOUND : 0;
+}
+
+DWORD FileSystem::tryReadFile(const std::string& path, std::string* content) const {
+    Resolved r = resolve(path);
+    if (DWORD e = existingTargetError(r, path)) return e;
+    if (r.isDirectory) return ERROR_ACCESS_DENIED;
+    if (DWORD e = checkSharing(r.key, OpenMode{true, false, false, kShareAll})) return e;
+    *content = readHost(r.host);
+    return 0;
+}
+
+DWORD FileSystem::tryWriteFile(const std::string& path, const std::string& content) {
+    Resolved r = resolve(path);
+    if (DWORD e = newTargetError(r, path)) return e;
+    if (r.isDirectory || r.isRoot) return ERROR_ACCESS_DENIED;
+    DWORD kept = 0;
+    if (r.exists) {
+        if (DWORD e = checkSharing(r.key, OpenMode{false, true, false, FILE_SHARE_READ | FILE_SHARE_WRITE})) return e;
+        kept = storedAttributes(r);
+        if (kept & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
+    } else {
+        forget(r.key);
+    }
+    if (!writeHost(r.host, content)) return ERROR_ACCESS_DENIED;
+    Resolved written = resolve(path);
+    attributes_[written.key] = (kept & kSettableAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE;
+    return 0;
+}
+
+}  // namespace winsim
