@@ -10,7 +10,11 @@ namespace {
 Machine* g_current = nullptr;
 }
 
-Machine::Machine() : previous_(g_current) { g_current = this; }
+Machine::Machine() : previous_(g_current) {
+    g_current = this;
+    // The running program's own folder exists, as it does on Windows.
+    files.createDirectory(modules.programPath.substr(0, modules.programPath.find_last_of('\\')));
+}
 
 Machine::~Machine() { g_current = previous_; }
 
