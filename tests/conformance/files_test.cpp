@@ -1,0 +1,279 @@
+// How Windows reports the file calls the product relies on: attributes,
+// searches with wildcards, deletion of read-only files, copies, folders.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "conformance.h"
+
+namespace {
+
+void WriteTestFile(const std::string& path, const std::string& content) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path << " error " << GetLastError();
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(h, content.data(), (DWORD)content.size(), &written, nullptr));
+    EXPECT_EQ(written, (DWORD)content.size());
+    EXPECT_TRUE(CloseHandle(h));
+}
+
+std::string ReadTestFile(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string content(GetFileSize(h, nullptr), '\0');
+    DWORD read = 0;
+    if (!content.empty()) {
+        EXPECT_TRUE(ReadFile(h, &content[0], (DWORD)content.size(), &read, nullptr));
+    }
+    CloseHandle(h);
+    return content.substr(0, read);
+}
+
+// Every name a search returns, in the order it returns them.
+std::vector<std::string> FindAll(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (FindNextFileA(h, &data));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(h));
+    return names;
+}
+
+}  // namespace
+
+TEST(FileAttributes, NewFileIsArchiveAndNormalClearsIt) {
+    const std::string file = conformance::TestFolder() + "\\new.txt";
+    WriteTestFile(file, "x");
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), (DWORD)FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    const DWORD normal = GetFileAttributesA(file.c_str());
+    // Wine keeps the archive bit on every file.
+    EXPECT_WINDOWS_OR_WINE(normal == FILE_ATTRIBUTE_NORMAL,
+                           normal == FILE_ATTRIBUTE_NORMAL || normal == FILE_ATTRIBUTE_ARCHIVE);
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(GetFileAttributesA(file.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              (DWORD)(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(GetFileAttributesA(conformance::TestFolder().c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              (DWORD)FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST(FileAttributes, MissingFileAndMissingFolderAreToldApart) {
+    const std::string folder = conformance::TestFolder();
+    SetLastError(kSentinelError);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\none.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    SetLastError(kSentinelError);
+    EXPECT_EQ(GetFileAttributesA((folder + "\\none\\file.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    SetLastError(kSentinelError);
+    EXPECT_EQ(SetFileAttributesA((folder + "\\none.txt").c_str(), FILE_ATTRIBUTE_NORMAL), FALSE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FileAttributes, NamesIgnoreCaseSlashesAndTrailingDots) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\MixedCase.Txt", "x");
+    EXPECT_NE(GetFileAttributesA((folder + "\\mixedcase.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((folder + "/MIXEDCASE.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((folder + "\\\\.\\MixedCase.Txt..").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((folder + "\\sub\\..\\MixedCase.Txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(FileAttributes, PathLongerThanMaxPathIsRefused) {
+    const std::string path = conformance::TestFolder() + "\\" + std::string(300, 'a');
+    SetLastError(kSentinelError);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILENAME_EXCED_RANGE);
+}
+
+TEST(FindFirstFile, MissingFolderIsPathNotFound) {
+    WIN32_FIND_DATAA data;
+    SetLastError(kSentinelError);
+    EXPECT_EQ(FindFirstFileA((conformance::TestFolder() + "\\none\\*.inf").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}
+
+TEST(FindFirstFile, NoMatchInAnExistingFolderIsFileNotFound) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\setup.inf", "");
+    WIN32_FIND_DATAA data;
+    SetLastError(kSentinelError);
+    EXPECT_EQ(FindFirstFileA((folder + "\\oem*.inf").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+}
+
+TEST(FindFirstFile, OemPatternMatchesOnlyOemInfFiles) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"oem2.inf", "OEM10.INF", "oem1.inf", "oem1.pnf", "xoem3.inf", "oem4.inf.bak", "machine.inf"})
+        WriteTestFile(folder + "\\" + name, "");
+    std::vector<std::string> names = FindAll(folder + "\\oem*.inf");
+    const std::vector<std::string> expected = {"oem1.inf", "OEM10.INF", "oem2.inf"};
+    // NTFS returns names sorted by their upper-case form; Wine returns them
+    // in the host file system's order.
+    EXPECT_WINDOWS_OR_WINE(names == expected, std::is_permutation(names.begin(), names.end(), expected.begin(),
+                                                                  expected.end()));
+}
+
+TEST(FindFirstFile, StarListsDotEntriesFirstAndEndsWithNoMoreFiles) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\b.txt", "12345");
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\a").c_str(), nullptr));
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(data.cFileName, ".");
+    EXPECT_NE(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    ASSERT_TRUE(FindNextFileA(h, &data));
+    EXPECT_STREQ(data.cFileName, "..");
+    std::vector<std::string> rest;
+    while (FindNextFileA(h, &data)) {
+        rest.push_back(data.cFileName);
+        if (rest.back() == "b.txt") {
+            EXPECT_EQ(data.nFileSizeLow, 5u);
+            EXPECT_EQ(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
+        }
+    }
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NO_MORE_FILES);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(FindNextFileA(h, &data));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NO_MORE_FILES);
+    EXPECT_TRUE(FindClose(h));
+    std::sort(rest.begin(), rest.end());
+    EXPECT_EQ(rest, (std::vector<std::string>{"a", "b.txt"}));
+}
+
+TEST(FindFirstFile, StarDotStarMatchesNamesWithoutDot) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\noext", "");
+    WriteTestFile(folder + "\\with.ext", "");
+    std::vector<std::string> all = FindAll(folder + "\\*.*");
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(all, (std::vector<std::string>{".", "..", "noext", "with.ext"}));
+    std::vector<std::string> single = FindAll(folder + "\\with.ex?");
+    EXPECT_EQ(single, (std::vector<std::string>{"with.ext"}));
+}
+
+TEST(FindClose, BadHandleIsInvalidHandle) {
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(FindClose(INVALID_HANDLE_VALUE));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+}
+
+TEST(DeleteFile, ReadOnlyFileIsAccessDeniedUntilMadeNormal) {
+    const std::string file = conformance::TestFolder() + "\\readonly.sys";
+    WriteTestFile(file, "driver");
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(DeleteFileA(file.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_NE(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(DeleteFileA(file.c_str()));
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(DeleteFile, MissingFileFolderAndFolderTarget) {
+    const std::string folder = conformance::TestFolder();
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(DeleteFileA((folder + "\\none.txt").c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(DeleteFileA((folder + "\\none\\x.txt").c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\sub").c_str(), nullptr));
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(DeleteFileA((folder + "\\sub").c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+}
+
+TEST(DeleteFile, OpenFileWithoutDeleteSharingIsSharingViolation) {
+    const std::string file = conformance::TestFolder() + "\\open.txt";
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(DeleteFileA(file.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SHARING_VIOLATION);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_TRUE(DeleteFileA(file.c_str()));
+}
+
+TEST(CreateDirectory, ExistingFileOrFolderIsAlreadyExists) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\file", "");
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CreateDirectoryA((folder + "\\file").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(CreateDirectoryA((folder + "\\dir").c_str(), nullptr));
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CreateDirectoryA((folder + "\\DIR\\").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CreateDirectoryA((folder + "\\none\\dir").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}
+
+TEST(RemoveDirectory, NotEmptyThenRemoved) {
+    const std::string dir = conformance::TestFolder() + "\\dir";
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    WriteTestFile(dir + "\\x.txt", "x");
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(RemoveDirectoryA(dir.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DIR_NOT_EMPTY);
+    ASSERT_TRUE(DeleteFileA((dir + "\\x.txt").c_str()));
+    EXPECT_TRUE(RemoveDirectoryA(dir.c_str()));
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(RemoveDirectoryA(dir.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+}
+
+TEST(CopyFile, FailIfExistsRefusesTheSecondCopy) {
+    const std::string folder = conformance::TestFolder();
+    WriteTestFile(folder + "\\src.inf", "[Version]");
+    ASSERT_TRUE(CopyFileA((folder + "\\src.inf").c_str(), (folder + "\\dst.inf").c_str(), TRUE));
+    EXPECT_EQ(ReadTestFile(folder + "\\dst.inf"), "[Version]");
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CopyFileA((folder + "\\src.inf").c_str(), (folder + "\\dst.inf").c_str(), TRUE));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_EXISTS);
+    WriteTestFile(folder + "\\src.inf", "[Strings]");
+    EXPECT_TRUE(CopyFileA((folder + "\\src.inf").c_str(), (folder + "\\dst.inf").c_str(), FALSE));
+    EXPECT_EQ(ReadTestFile(folder + "\\dst.inf"), "[Strings]");
+}
+
+TEST(CopyFile, MissingSourceAndReadOnlyTarget) {
+    const std::string folder = conformance::TestFolder();
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CopyFileA((folder + "\\none.inf").c_str(), (folder + "\\dst.inf").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    WriteTestFile(folder + "\\src.inf", "new");
+    ASSERT_TRUE(SetFileAttributesA((folder + "\\src.inf").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CopyFileA((folder + "\\src.inf").c_str(), (folder + "\\dst.inf").c_str(), FALSE));
+    // The copy carries the read-only attribute over, so a second copy
+    // cannot replace it.
+    EXPECT_NE(GetFileAttributesA((folder + "\\dst.inf").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(CopyFileA((folder + "\\src.inf").c_str(), (folder + "\\dst.inf").c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(SetFileAttributesA((folder + "\\src.inf").c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_TRUE(SetFileAttributesA((folder + "\\dst.inf").c_str(), FILE_ATTRIBUTE_NORMAL));
+}
+
+TEST(CreateFile, CreateAlwaysReportsAnExistingFile) {
+    const std::string file = conformance::TestFolder() + "\\c.txt";
+    SetLastError(kSentinelError);
+    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    EXPECT_TRUE(CloseHandle(h));
+    h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    EXPECT_TRUE(CloseHandle(h));
+    SetLastError(kSentinelError);
+    EXPECT_EQ(CreateFileA((file + "x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+}
