@@ -226,10 +226,14 @@ TEST(WinsimRegistry, ImpersonationDecidesAndWritableKeysAdmitUsers) {
     RegCloseKey(child);
     RegCloseKey(key);
 
-    // Windows 98 has no registry security.
+    // Windows 98 has no registry security, and deletes keys with their
+    // subkeys.
     m.system.setWindows98();
     ASSERT_EQ(Open(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     RegCloseKey(key);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor"), ERROR_SUCCESS);
+    EXPECT_FALSE(m.registry.keyExists("HKLM\\SOFTWARE\\Vendor\\Shared\\Child"));
+    EXPECT_FALSE(m.registry.keyExists("HKLM\\SOFTWARE\\Vendor"));
 }
 
 TEST(WinsimRegistry, HandlesRememberTheirAccessAndAreCounted) {

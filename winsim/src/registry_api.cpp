@@ -322,8 +322,8 @@ LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     REGSAM granted = 0;
     if (LONG e = grantAccess(m, target, *key, DELETE, granted)) return e;
     // Windows NT deletes only keys without subkeys and reports the others
-    // as ERROR_ACCESS_DENIED.
-    if (!key->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    // as ERROR_ACCESS_DENIED; Windows 95/98/Me delete the whole subtree.
+    if (!key->subkeys.empty() && m.system.platformId != VER_PLATFORM_WIN32_WINDOWS) return ERROR_ACCESS_DENIED;
     const std::string last = target.components.back();
     target.components.pop_back();
     auto parent = m.registry.find(target);
@@ -361,7 +361,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
     if (isStringType(dwType)) {
         // The cbData bytes are converted as they are, terminating NULs
         // included, so the stored UTF-16 has as many characters.
-        const std::string ansi(reinterpret_cast<const char*>(lpData), cbData);
+        const std::string ansi = cbData ? std::string(reinterpret_cast<const char*>(lpData), cbData) : std::string();
         data = wideToRegData(ansiToWide(ansi, m.system.acp));
     }
     const std::string name = valueName(lpValueName);
