@@ -187,10 +187,11 @@ DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bo
         // for writing without sharing: copying a file onto itself fails.
         if (dst.key == src.key) return ERROR_SHARING_VIOLATION;
         if (DWORD e = checkSharing(dst.key, OpenMode{false, true, true, 0})) return e;
+        // Documented: a read-only or hidden target is refused.
         const DWORD dstAttributes = storedAttributes(dst);
-        if (dstAttributes & FILE_ATTRIBUTE_READONLY) return ERROR_ACCESS_DENIED;
-        if (dstAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
-            notImplemented("CopyFileA onto a hidden or system file");
+        if (dstAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) return ERROR_ACCESS_DENIED;
+        if (dstAttributes & FILE_ATTRIBUTE_SYSTEM) {
+            notImplemented("CopyFileA onto a system file");
             return ERROR_CALL_NOT_IMPLEMENTED;
         }
     }
