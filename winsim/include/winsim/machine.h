@@ -42,7 +42,7 @@ public:
     Devices devices{registry};
     Services services{registry};
     DriverStore driverStore;
-    Processes processes;
+    Processes processes{files};
     HandleTable handles;
     Faults faults;
 
