@@ -14,6 +14,7 @@
 #include "winsim/faults.h"
 #include "winsim/file_system.h"
 #include "winsim/handles.h"
+#include "winsim/known_folders.h"
 #include "winsim/modules.h"
 #include "winsim/processes.h"
 #include "winsim/registry.h"
@@ -43,6 +44,7 @@ public:
     Services services{registry};
     DriverStore driverStore;
     Processes processes{files};
+    KnownFolders knownFolders{files, system};
     HandleTable handles;
     Faults faults;
 
