@@ -71,8 +71,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurity
     if (!winsim::ansiPathArgument(lpPathName, &path, &error)) return fail(m, error);
     winsim::FileSystem::Resolved r = m.files.resolve(path);
     if (!r.syntaxError) {
-        auto wide = winsim::toUtf16(r.canonical, CP_UTF8);
-        if (wide && wide->size() >= kMaxDirectoryPath) return fail(m, ERROR_FILENAME_EXCED_RANGE);
+        if (winsim::utf8ToUtf16(r.canonical).size() >= kMaxDirectoryPath) return fail(m, ERROR_FILENAME_EXCED_RANGE);
     }
     return finish(m, m.files.tryCreateDirectory(path));
 }

@@ -20,6 +20,10 @@ struct ParsedPath {
 // FileSystem::resolve) and checks the names for characters Windows refuses.
 ParsedPath parseWindowsPath(const std::string& path, const std::string& currentDirectory, bool allowWildcards);
 
+// UTF-8 <-> UTF-16 for names, without iconv.
+std::u16string utf8ToUtf16(const std::string& utf8);
+std::string utf16ToUtf8(const std::u16string& utf16);
+
 // The names in a host folder (without "." and ".."), unsorted.
 std::vector<std::string> hostEntries(const std::string& hostDir);
 

@@ -6,7 +6,7 @@
 #include <cwctype>
 #include <locale.h>
 
-#include "codepage.h"
+#include "files_internal.h"
 #include "winsim/file_system.h"
 
 namespace winsim {
@@ -104,13 +104,76 @@ private:
 
 }  // namespace
 
+// Names are compared and sorted many times per call, so they are decoded
+// here directly rather than through iconv. A byte that is not valid UTF-8
+// stands for itself (names come from winsim's own UTF-8, so this does not
+// happen in practice).
+std::u16string utf8ToUtf16(const std::string& utf8) {
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        const unsigned char b = static_cast<unsigned char>(utf8[i]);
+        size_t length = b < 0x80 ? 1 : (b >> 5) == 0x6 ? 2 : (b >> 4) == 0xE ? 3 : (b >> 3) == 0x1E ? 4 : 0;
+        char32_t cp = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
+        bool valid = length != 0 && i + length <= utf8.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            const unsigned char c = static_cast<unsigned char>(utf8[i + k]);
+            valid = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        if (!valid) {
+            out += static_cast<char16_t>(b);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += length;
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(const std::u16string& utf16) {
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i < utf16.size(); ++i) {
+        char32_t cp = utf16[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::u16string upperKey(const std::string& utf8) {
-    std::u16string units = toUtf16(utf8, CP_UTF8).value_or(std::u16string());
+    std::u16string units = utf8ToUtf16(utf8);
     for (char16_t& c : units) c = upperUnit(c);
     return units;
 }
 
-std::string upperName(const std::string& utf8) { return fromUtf16(upperKey(utf8), CP_UTF8); }
+std::string upperName(const std::string& utf8) { return utf16ToUtf8(upperKey(utf8)); }
 
 bool matchesFindPattern(const std::string& name, const std::string& pattern, bool patternHadTrailingDot) {
     const std::u16string n = upperKey(name);

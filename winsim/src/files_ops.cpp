@@ -226,7 +226,6 @@ DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* en
     const std::string folderHost = r.host.substr(0, r.host.rfind('/'));
     const std::string folderCanonical = r.canonical.substr(0, r.canonical.rfind('\\'));
     const bool folderIsRoot = folderCanonical.size() <= 2;  // "C:"
-    const std::string folderPrefix = folderCanonical + "\\";
     // The path rules removed a trailing dot of the pattern; FindFirstFileA
     // still takes it into account.
     const bool hadTrailingDot = !pattern.empty() && pattern.back() == '.';
@@ -234,10 +233,15 @@ DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* en
 
     // NTFS lists a folder's entries sorted by their upper-cased names, as
     // UTF-16 code units; "." and ".." come first in any folder but the root.
+    const std::string folderKey = upperName(folderCanonical);
     std::vector<std::pair<std::u16string, FindEntry>> found;
     for (const std::string& name : hostEntries(folderHost)) {
         if (!matchesFindPattern(name, mask, hadTrailingDot)) continue;
-        Resolved child = resolve(folderPrefix + name);
+        Resolved child;
+        child.host = folderHost + "/" + name;
+        child.key = folderKey + "\\" + upperName(name);
+        struct stat st;
+        child.isDirectory = ::stat(child.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         found.emplace_back(upperKey(name), entryFor(name, child.host, storedAttributes(child)));
     }
     std::sort(found.begin(), found.end(),

@@ -44,11 +44,11 @@ DWORD checkName(const std::string& name, bool wildcardsAllowed) {
         }
     }
     // A name has at most 255 UTF-16 code units.
-    auto wide = toUtf16(name, CP_UTF8);
-    if (!wide) return ERROR_INVALID_NAME;
-    if (wide->size() > 255) return ERROR_INVALID_NAME;
+    if (utf8ToUtf16(name).size() > 255) return ERROR_INVALID_NAME;
     return 0;
 }
+
+bool wildcardName(const std::string& name) { return name.find_first_of("*?<>\"") != std::string::npos; }
 
 }  // namespace
 
@@ -148,14 +148,21 @@ FileSystem::Resolved FileSystem::resolve(const std::string& path, bool allowWild
         const bool last = i + 1 == parsed.components.size();
         if (last) r.parentExists = found && folder;
         std::string actual = name;
+        struct stat st;
         if (found && folder) {
-            found = false;
-            const std::u16string wanted = upperKey(name);
-            for (const std::string& entry : hostEntries(r.host)) {
-                if (upperKey(entry) == wanted) {
-                    actual = entry;
-                    found = true;
-                    break;
+            // The name as given is the usual case; otherwise the folder is
+            // searched for a name that differs only in case. winsim never
+            // creates two names that differ only in case, so the first match
+            // is the only one.
+            found = !wildcardName(name) && ::lstat((r.host + "/" + name).c_str(), &st) == 0;
+            if (!found) {
+                const std::u16string wanted = upperKey(name);
+                for (const std::string& entry : hostEntries(r.host)) {
+                    if (upperKey(entry) == wanted) {
+                        actual = entry;
+                        found = true;
+                        break;
+                    }
                 }
             }
         } else {
@@ -165,10 +172,7 @@ FileSystem::Resolved FileSystem::resolve(const std::string& path, bool allowWild
         if (i > 0) r.canonical += "\\";
         r.canonical += actual;
         r.lastName = actual;
-        if (found) {
-            struct stat st;
-            folder = ::stat(r.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
+        if (found) folder = ::stat(r.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
     if (r.isRoot) {
         r.parentExists = true;
