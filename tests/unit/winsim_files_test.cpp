@@ -317,8 +317,18 @@ TEST_F(FilesTest, FindReportsSizeAndAttributes) {
     EXPECT_EQ(data.dwFileAttributes, (DWORD)FILE_ATTRIBUTE_READONLY);
     EXPECT_NE(data.ftLastWriteTime.dwHighDateTime, 0u);
     FindClose(h);
+    // The folder part decides first: missing, a file, or there but with no
+    // name to look for.
     SetLastError(0);
     EXPECT_EQ(FindFirstFileA("C:\\r\\", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(FindFirstFileA("C:\\none\\", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(FindFirstFileA("C:\\r\\f.bin\\*", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DIRECTORY);
+    EXPECT_EQ(FindFirstFileA("C:\\none\\deeper\\*", &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(FindFirstFileA("C:\\", &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 }
 

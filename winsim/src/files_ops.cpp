@@ -215,14 +215,19 @@ DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* en
         return r.syntaxError;
     }
     if (!r.driveKnown) return ERROR_PATH_NOT_FOUND;
-    if (r.isRoot || r.trailingSeparator) {
-        // No name to search for: the folder must exist, and then nothing
-        // matches.
-        if (!r.isRoot && !r.isDirectory) return ERROR_PATH_NOT_FOUND;
+    // FindFirstFileA opens the folder first: a missing one is
+    // ERROR_PATH_NOT_FOUND, a file in its place ERROR_DIRECTORY (the folder
+    // open finds no directory).
+    const bool noPattern = r.isRoot || r.trailingSeparator;
+    if (noPattern || !r.parentExists) {
+        std::string folderPath = noPattern ? r.canonical : r.canonical.substr(0, r.canonical.rfind('\\'));
+        if (folderPath.size() == 2) folderPath += "\\";  // "C:" is the root here, not the current directory
+        const Resolved folder = resolve(folderPath);
+        if (!folder.exists) return ERROR_PATH_NOT_FOUND;
+        if (!folder.isDirectory) return ERROR_DIRECTORY;
+        // No name to search for: nothing matches.
         return ERROR_FILE_NOT_FOUND;
     }
-    // The folder to search: everything but the last component.
-    if (!r.parentExists) return ERROR_PATH_NOT_FOUND;
     const std::string folderHost = r.host.substr(0, r.host.rfind('/'));
     const std::string folderCanonical = r.canonical.substr(0, r.canonical.rfind('\\'));
     const bool folderIsRoot = folderCanonical.size() <= 2;  // "C:"
