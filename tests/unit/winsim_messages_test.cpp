@@ -19,7 +19,7 @@ constexpr DWORD kUserDefault = 0x0400;
 // Every code the product can meet must have a text in both languages.
 const DWORD kProductCodes[] = {2,    3,    5,    6,    8,    13,   14,   18,         32,        80,  87,
                                120,  122,  123,  126,  127,  145,  183,  234,        259,       1004, 1008,
-                               1060, 1072, 1073, 1113, 1400, 1812, 1813, 1814, 0x800F022F, 0x800F0235};
+                               1060, 1072, 1073, 1113, 1168, 1400, 1812, 1813, 1814, 0x800F022F, 0x800F0235};
 
 class WinsimMessages : public testing::Test {
 protected:
@@ -83,6 +83,9 @@ TEST_F(WinsimMessages, SetupApiCodesHaveNoTextInTheirRawForm) {
     EXPECT_EQ(message(HRESULT_FROM_SETUPAPI(ERROR_NO_CATALOG_FOR_OEM_INF)).substr(0, 15), "The third-party");
     EXPECT_EQ(message(0x12345678), "");
     EXPECT_EQ(error, (DWORD)ERROR_MR_MID_NOT_FOUND);
+    // Setup API numbers that winerror.h does not define.
+    EXPECT_EQ(message(HRESULT_FROM_SETUPAPI(0xE0000FFF)), "");
+    EXPECT_EQ(error, (DWORD)ERROR_MR_MID_NOT_FOUND);
     EXPECT_TRUE(m.handles.localAllocations.empty());
 }
 
@@ -114,8 +117,9 @@ TEST_F(WinsimMessages, LanguagesThatAreNotInstalledAndUnmodelledRequests) {
 
     char buffer[64];
     EXPECT_EQ(FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 5, 0, buffer, 64, nullptr), 0u);
-    EXPECT_EQ(message(4000), "");  // a Win32 code the table lacks
-    EXPECT_EQ(m.unimplemented.size(), 2u);
+    EXPECT_EQ(message(4000), "");        // a Win32 code the table lacks
+    EXPECT_EQ(message(0x800F0234), "");  // a Setup API code the table lacks
+    EXPECT_EQ(m.unimplemented.size(), 3u);
     m.unimplemented.clear();
 
     m.faults.fail("FormatMessageA", ERROR_NOT_ENOUGH_MEMORY);

@@ -42,6 +42,7 @@ constexpr SystemMessage kMessages[] = {
     {1073, "The specified service already exists.\r\n", "指定されたサービスは既に存在します。\r\n"},
     {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n",
      "Unicode 文字のマッピングがターゲットのマルチバイト コード ページにありません。\r\n"},
+    {1168, "Element not found.\r\n", "要素が見つかりません。\r\n"},
     {1400, "Invalid window handle.\r\n", "ウィンドウ ハンドルが無効です。\r\n"},
     {1812, "The specified image file did not contain a resource section.\r\n",
      "指定されたイメージ ファイルにリソース セクションがありません。\r\n"},
