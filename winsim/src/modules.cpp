@@ -1,5 +1,148 @@
+// The modules of a 64-bit Windows 7 SP1 process and the loader's rules for
+// finding them by name or path.
 #include "winsim/modules.h"
 
+#include <commctrl.h>
+
+#include "winsim/file_system.h"
+
 namespace winsim {
-Modules::Modules() {}
+namespace {
+
+template <class Function>
+FARPROC exportOf(Function* function) {
+    // Through void(*)(): the one function pointer type that every other
+    // converts to without a cast-function-type warning.
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+// The exported functions that winsim models, by the DLL that exports them
+// on Windows. GetProcAddress hands out these addresses. When winsim comes
+// to model another function that programs look up at run time (for example
+// SHGetKnownFolderPath in SHELL32, LCIDToLocaleName, SetDefaultDllDirectories
+// or IsWow64Process in KERNEL32), add a row here.
+struct ExportRow {
+    const char* dll;
+    const char* name;
+    FARPROC address;
+};
+
+const ExportRow kExports[] = {
+    {"COMCTL32.DLL", "InitCommonControls", exportOf(&InitCommonControls)},
+    {"COMCTL32.DLL", "InitCommonControlsEx", exportOf(&InitCommonControlsEx)},
+};
+
+// Version numbers of Windows 7 SP1 (build 7601.17514).
+const DWORD kWin7MS = Modules::makeVersion(6, 1);
+const DWORD kWin7LS = Modules::makeVersion(7601, 17514);
+
+DllInfo systemDll(const char* name, const char* file, DWORD versionMS, DWORD versionLS) {
+    DllInfo dll;
+    dll.name = name;
+    dll.path = std::string("C:\\WINDOWS\\system32\\") + file;
+    dll.versionMS = versionMS;
+    dll.versionLS = versionLS;
+    for (const ExportRow& row : kExports)
+        if (dll.name == row.dll) dll.exports[row.name] = row.address;
+    return dll;
+}
+
+// The loader's form of a module name: upper case, ".DLL" appended to a
+// name without extension, and a trailing dot (which says "no extension")
+// dropped.
+std::string loaderName(const std::string& name) {
+    std::string upper = upperName(name);
+    const size_t lastSlash = upper.find_last_of('\\');
+    const size_t lastDot = upper.find_last_of('.');
+    const bool hasExtension = lastDot != std::string::npos && (lastSlash == std::string::npos || lastDot > lastSlash);
+    if (!hasExtension) return upper + ".DLL";
+    if (lastDot == upper.size() - 1) upper.pop_back();
+    return upper;
+}
+
+std::string fileNameOf(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+Modules::Modules() {
+    addDll(systemDll("NTDLL.DLL", "ntdll.dll", kWin7MS, kWin7LS));
+    addDll(systemDll("KERNEL32.DLL", "kernel32.dll", kWin7MS, kWin7LS));
+    addDll(systemDll("USER32.DLL", "user32.dll", kWin7MS, kWin7LS));
+    addDll(systemDll("ADVAPI32.DLL", "advapi32.dll", kWin7MS, kWin7LS));
+    addDll(systemDll("SHELL32.DLL", "shell32.dll", kWin7MS, kWin7LS));
+    addDll(systemDll("VERSION.DLL", "version.dll", kWin7MS, makeVersion(7600, 16385)));
+    addDll(systemDll("SETUPAPI.DLL", "setupapi.dll", kWin7MS, kWin7LS));
+    // The common controls: 5.82 in system32, 6.10 in WinSxS for programs
+    // whose manifest asks for version 6.
+    addDll(systemDll("COMCTL32.DLL", "comctl32.dll", makeVersion(5, 82), kWin7LS));
+    DllInfo v6 = systemDll("COMCTL32.DLL", "comctl32.dll", makeVersion(6, 10), kWin7LS);
+    v6.path =
+        "C:\\WINDOWS\\WinSxS\\amd64_microsoft.windows.common-controls_6595b64144ccf1df_6.0.7601.17514_none_"
+        "fa396087175ac9ac\\comctl32.dll";
+    v6.sideBySide = true;
+    addDll(v6);
+
+    // NTDLL and KERNEL32 are in every process; the rest is what the
+    // program's import table names.
+    programImports = {"NTDLL.DLL",    "KERNEL32.DLL", "USER32.DLL",  "ADVAPI32.DLL",
+                      "SETUPAPI.DLL", "VERSION.DLL",  "COMCTL32.DLL"};
+}
+
+DllInfo& Modules::addDll(DllInfo dll) {
+    dll.base = reinterpret_cast<HMODULE>(nextBase_);
+    nextBase_ += 0x100000;
+    dlls.push_back(std::move(dll));
+    return dlls.back();
+}
+
+DllInfo* Modules::findDll(const std::string& nameOrPath) {
+    if (nameOrPath.empty()) return nullptr;
+    const std::string wanted = loaderName(nameOrPath);
+    if (wanted.find('\\') != std::string::npos) {
+        for (DllInfo& dll : dlls)
+            if (upperName(dll.path) == wanted) return &dll;
+        return nullptr;
+    }
+    DllInfo* system = nullptr;
+    DllInfo* sideBySide = nullptr;
+    for (DllInfo& dll : dlls) {
+        if (upperName(dll.name) != wanted) continue;
+        DllInfo*& slot = dll.sideBySide ? sideBySide : system;
+        if (!slot) slot = &dll;
+    }
+    return comctl32V6Activated && sideBySide ? sideBySide : system;
+}
+
+DllInfo* Modules::byHandle(HMODULE module) {
+    if (!module) return nullptr;
+    for (DllInfo& dll : dlls)
+        if (dll.base == module) return &dll;
+    return nullptr;
+}
+
+bool Modules::isLoaded(const DllInfo& dll) {
+    if (dll.loadCount > 0) return true;
+    return programImports.count(upperName(dll.name)) != 0 && findDll(dll.name) == &dll;
+}
+
+bool Modules::isProgram(const std::string& nameOrPath) const {
+    const std::string wanted = upperName(nameOrPath);
+    return wanted == upperName(programPath) || wanted == upperName(fileNameOf(programPath));
+}
+
+int Modules::outstandingLoads() const {
+    int total = 0;
+    for (const DllInfo& dll : dlls) total += dll.loadCount;
+    return total;
+}
+
+AnotherInstance::AnotherInstance(Modules& modules) : modules_(modules), savedProcessId_(modules.processId) {
+    modules_.processId = savedProcessId_ + 4;
+}
+
+AnotherInstance::~AnotherInstance() { modules_.processId = savedProcessId_; }
+
 }  // namespace winsim
