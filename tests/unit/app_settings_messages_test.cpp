@@ -80,6 +80,7 @@ TEST_F(SettingsTest, AValueHoldingItsOwnPlaceholderIsInsertedOnce) {
 }
 
 TEST_F(SettingsTest, PercentSignsOfAValueReachTheMessageLiterally) {
+    m.system.setJapanese();
     WriteSettings("[UsbInst]\r\nNAME2=100%s %d %%\r\n");
     InitContext();
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
@@ -106,11 +107,18 @@ TEST_F(MessagesTest, LoadResStringReportsTheStoredLengthAndCutsAtACharacterBound
     EXPECT_STREQ(text, "210QX USB Driver");  // replaced, longer than stored
     EXPECT_EQ(LoadResString(12345, text, sizeof(text)), 0);
 
-    // A substituted text longer than the buffer is cut and terminated.
-    char small[8];
-    std::memset(small, 'X', sizeof(small));
-    LoadResString(IDS_PLACEHOLDER_CATEGORY, small, sizeof(small));
-    EXPECT_STREQ(small, "210QX U");
+}
+
+TEST_F(MessagesTest, ASubstitutedTextLongerThanItsBufferIsCutAtACharacterBoundary) {
+    m.system.setJapanese();
+    InitContext();
+    // 29 bytes hold "<%CATEGORY%> Installer" and part of what follows; the
+    // substituted text is longer and is cut before the character that
+    // would not fit whole, then terminated.
+    char text[30];
+    std::memset(text, 'X', sizeof(text));
+    LoadResString(IDS_MSG_NOT_ADMINISTRATOR, text, sizeof(text));
+    EXPECT_EQ(winsim::acpToUtf8(text), "210QX USB Driver Installerを");
 }
 
 TEST_F(MessagesTest, SubstitutionNeverSplitsADoubleByteCharacter) {
@@ -143,10 +151,10 @@ TEST_F(MessagesTest, SetupApiCodesAreShownWithTheirText) {
 
 TEST_F(MessagesTest, ACodeWithoutTextIsShownAsItsNumber) {
     InitContext();
-    ShowSystemError(0x490);
+    ShowSystemError(0x12345);
     ShowSystemError(0xE0000FFF);
     ASSERT_EQ(m.ui.boxes.size(), 2u);
-    EXPECT_EQ(m.ui.boxes[0].textUtf8, "0x00000490");
+    EXPECT_EQ(m.ui.boxes[0].textUtf8, "0x00012345");
     EXPECT_EQ(m.ui.boxes[1].textUtf8, "0xE0000FFF");
 }
 
