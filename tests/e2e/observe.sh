@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Records what a Wine prefix holds of the things the program may touch, and
+# compares two such records.
+#
+#   observe.sh state <prefix> <seed_devices.exe> <state file>
+#   observe.sh changes <state before> <state after>
+#
+# "state" writes one line per item, sorted, as "<kind><TAB><name><TAB><detail>":
+#   device   instance ID; hardware IDs (every instance that
+#            SetupDiGetClassDevsA(DIGCF_ALLCLASSES) lists)
+#   key      registry key; "" (every key of the device tree, the services,
+#            control set 001 and the product key: HKLM\System\
+#            CurrentControlSet\Enum and \Services, HKLM\System\ControlSet001,
+#            HKLM\Software\VANTOR)
+#   value    registry key\value name; its data (see seed_devices.cpp)
+#   service  name; "type=.. start=.. error=.. image=.." or "marked for
+#            deletion" (every service whose name begins with qtx; a service
+#            that is gone has no line)
+#   file     path below drive_c; SHA-1 of the content (size and time for
+#            large files), " read-only" when the file has no write
+#            permission (Wine's read-only attribute); every file of drive_c
+#            except the harness's own C:\e2e
+#   launcher log name of a launcher window; the number of WM_DEVICECHANGE
+#            messages it received
+#   pnputil  run number; the command line of that run of the pnputil.exe
+#            stand-in, and the file it ran from
+# The program must not be running while the state is taken. Keep the
+# prefix's wineserver warm: the one wine call here is then short.
+#
+# "changes" prints the differences, one per line, sorted by kind and name:
+#   - <kind> <name>                  an item that is gone
+#   + <kind> <name>                  a new item
+#   ~ <kind> <name>: <old> -> <new>  an item whose detail changed (for files
+#                                    only the name, and "(read-only)" when
+#                                    the file is read-only afterwards)
+# Values of a key that is gone or new are not listed one by one: the key's
+# own line says it.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine_lib.sh"
+
+# The registry trees that are recorded.
+registry_trees=(
+    'HKLM\System\CurrentControlSet\Enum'
+    'HKLM\System\CurrentControlSet\Services'
+    'HKLM\System\ControlSet001'
+    'HKLM\Software\VANTOR'
+)
+# Files larger than this are Wine's own programs and libraries: they are
+# recorded by size and modification time instead of a digest, which keeps
+# the observation fast.
+digest_limit=1048576
+
+take_state() {
+    local prefix=$1 seed_devices=$2 out=$3
+    local drive_c="$prefix/drive_c"
+    local work="$drive_c/e2e/observe"
+    rm -rf "$work"
+    mkdir -p "$work"
+    local report=(report --services qtx) tree
+    for tree in "${registry_trees[@]}"; do
+        report+=(--key "$tree")
+    done
+    {
+        # Devices, registry trees and services, as seen from inside.
+        wine_call "$prefix" 932 60 wine "$seed_devices" "${report[@]}" | tr -d '\r'
+
+        # Files. Wine shows a file without write permission as read-only
+        # (root may write to it all the same, so the mode is what counts).
+        (cd "$drive_c" && find . -path ./e2e -prune -o -type f -printf '%m\t%s\t%TY-%Tm-%Td %TT\t%P\n') |
+            awk -F'\t' -v limit="$digest_limit" -v small="$work/small" '
+                { attributes = ($1 ~ /[2367]/ ? "" : " read-only") }
+                $2 > limit { print "file\t" $4 "\t" $2 " bytes, modified " $3 attributes; next }
+                { print $4 > small; print "digest\t" $4 "\t" attributes }' >"$work/files"
+        if [ -f "$work/small" ]; then
+            # sha1sum keeps the order of its arguments; a name with a
+            # backslash gets a leading backslash before its digest.
+            tr '\n' '\0' <"$work/small" | (cd "$drive_c" && xargs -0 -r sha1sum) | sed 's/^\\//' | cut -c1-40 |
+                paste <(grep '^digest' "$work/files") - |
+                awk -F'\t' '{ print "file\t" $2 "\t" $4 $3 }'
+        fi
+        grep -v '^digest' "$work/files"
+
+        # What the launcher windows and the pnputil.exe stand-in saw.
+        local ready log
+        for ready in "$drive_c"/e2e/launchers/*.log.ready; do
+            [ -e "$ready" ] || continue
+            log=${ready%.ready}
+            printf 'launcher\t%s\t%s\n' "$(basename "$log" .log)" "$(cat "$log" 2>/dev/null | grep -c WM_DEVICECHANGE)"
+        done
+        if [ -f "$drive_c/e2e/pnputil.log" ]; then
+            paste "$drive_c/e2e/pnputil.log" "$drive_c/e2e/pnputil.image" | tr -d '\r' |
+                awk -F'\t' '{ print "pnputil\t" NR "\t" $1 " (from " $2 ")" }'
+        fi
+    } | LC_ALL=C sort -u >"$out"
+    rm -rf "$work"
+}
+
+print_changes() {
+    local before=$1 after=$2
+    LC_ALL=C awk -F'\t' '
+        FNR == NR { old[$1 "\t" $2] = $3; next }
+        { new[$1 "\t" $2] = $3 }
+        function key_missing(kind, name, table,   key) {
+            if (kind != "value") return 0
+            key = name
+            sub(/\\[^\\]*$/, "", key)
+            return !(("key\t" key) in table)
+        }
+        END {
+            for (item in old) {
+                split(item, part, "\t")
+                if (!(item in new)) {
+                    if (!key_missing(part[1], part[2], new)) print "- " part[1] " " part[2]
+                } else if (old[item] != new[item]) {
+                    if (part[1] == "file") print "~ file " part[2] (new[item] ~ /read-only/ ? " (read-only)" : "")
+                    else print "~ " part[1] " " part[2] ": " old[item] " -> " new[item]
+                }
+            }
+            for (item in new) {
+                split(item, part, "\t")
+                if (!(item in old) && !key_missing(part[1], part[2], old)) print "+ " part[1] " " part[2]
+            }
+        }' "$before" "$after" | LC_ALL=C sort -k2,2 -k3
+}
+
+case ${1:-} in
+    state)
+        [ $# -eq 4 ] || { echo "usage: observe.sh state <prefix> <seed_devices.exe> <state file>" >&2; exit 2; }
+        take_state "$2" "$3" "$4"
+        ;;
+    changes)
+        [ $# -eq 3 ] || { echo "usage: observe.sh changes <state before> <state after>" >&2; exit 2; }
+        print_changes "$2" "$3"
+        ;;
+    *)
+        echo "usage: observe.sh state <prefix> <seed_devices.exe> <state file>" >&2
+        echo "       observe.sh changes <state before> <state after>" >&2
+        exit 2
+        ;;
+esac

@@ -1,0 +1,198 @@
+# Seeding of the end-to-end scenarios: shell functions that lay an earlier
+# installation of the phone's drivers, and foreign look-alikes beside it,
+# into a Wine prefix. Source this file after wine_lib.sh; it defines
+# functions only. The prefix's wineserver should be kept warm
+# (`wineserver -p`) while seeding: every wine call here is short.
+#
+# The readable sources live beside this file:
+#   phone.devices, foreign.devices  device instances and services, the
+#                                   input of seed_devices.exe
+#   *.reg.txt                       registry files in UTF-8; they are
+#                                   imported as UTF-16LE with a BOM, the
+#                                   only form in which `reg import` reads
+#                                   every value type correctly
+#   inf/                            published INF files (oemN.inf)
+
+seed_folder=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repository_folder=$(cd "$seed_folder/../../.." && pwd)
+
+# The phone's eight driver files; the modem driver is seeded read-only.
+seed_driver_names=(qtx0bus.sys qtx0cm.sys qtx0cmnt.sys qtx0mdfl.sys qtx0mdm.sys qtx0obex.sys qtx0wh.sys qtx0whnt.sys)
+seed_read_only_driver=qtx0mdm.sys
+
+# seed_registry <prefix> <source.reg.txt>...: imports the sources as one
+# UTF-16LE registry file with a BOM and CR LF line ends.
+seed_registry() {
+    local prefix=$1
+    shift
+    local folder="$prefix/drive_c/e2e/seed"
+    mkdir -p "$folder"
+    {
+        echo "Windows Registry Editor Version 5.00"
+        local source
+        for source in "$@"; do
+            echo
+            grep -v '^Windows Registry Editor' "$seed_folder/$source"
+        done
+    } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$folder/seed.reg"
+    if ! wine_call "$prefix" 932 60 wine reg import 'C:\e2e\seed\seed.reg' >"$folder/reg-import.log" 2>&1; then
+        echo "seed_registry: reg import of $* failed" >&2
+        return 1
+    fi
+}
+
+# seed_devices <prefix> <seed_devices.exe> <description>...: creates the
+# device instances and services of the description files.
+seed_devices() {
+    local prefix=$1 tool=$2
+    shift 2
+    local folder="$prefix/drive_c/e2e/seed" description
+    mkdir -p "$folder"
+    for description in "$@"; do
+        cp "$seed_folder/$description" "$folder/$description"
+        if ! wine_call "$prefix" 932 60 wine "$tool" seed "C:\\e2e\\seed\\$description"; then
+            echo "seed_devices: seeding $description failed" >&2
+            return 1
+        fi
+    done
+}
+
+# A placeholder driver image: the content only has to be recognisable.
+seed_driver_file() {
+    local path=$1
+    mkdir -p "$(dirname "$path")"
+    printf 'MZ placeholder of %s, driver release 1.0.0.1\r\n' "$(basename "$path")" >"$path"
+}
+
+# seed_driver_files <drivers folder>: the eight driver files (one of them
+# read-only) and a foreign backup file whose name begins like the phone's.
+seed_driver_files() {
+    local folder=$1 name
+    for name in "${seed_driver_names[@]}"; do
+        seed_driver_file "$folder/$name"
+    done
+    chmod a-w "$folder/$seed_read_only_driver"
+    printf 'a backup kept by another product\r\n' >"$folder/qtx0bus.sys.bak"
+}
+
+# seed_published_inf <inf folder> <name> [<pnf extension>]: one published
+# INF file with its precompiled twin.
+seed_published_inf() {
+    local folder=$1 name=$2 pnf=${3:-pnf}
+    mkdir -p "$folder"
+    sed 's/$/\r/' "$seed_folder/inf/$name.inf" >"$folder/$name.inf"
+    printf 'PNF placeholder of %s.inf\r\n' "$name" >"$folder/$name.$pnf"
+}
+
+# seed_published_infs <prefix>: the phone's old packages oem5.inf (bus),
+# oem6.inf (modem) and oem8.inf (OBEX, read-only), and the foreign oem9.inf
+# (sibling model) and oem10.inf (phone's ID on the second line only).
+seed_published_infs() {
+    local inf="$1/drive_c/windows/inf" name
+    for name in oem5 oem6 oem8 oem9 oem10; do
+        seed_published_inf "$inf" "$name"
+    done
+    chmod a-w "$inf/oem8.inf"
+}
+
+# seed_windows_xp_leftovers <prefix>: what Windows XP keeps besides: the
+# LastGood copies of the driver files and of the device's OEM INF oem7.inf,
+# and oem7.inf itself (the control set 001 records come with winxp.reg.txt).
+seed_windows_xp_leftovers() {
+    local windows="$1/drive_c/windows"
+    seed_driver_files "$windows/LastGood/system32/drivers"
+    seed_published_inf "$windows/inf" oem7 PNF
+    seed_published_inf "$windows/LastGood/inf" oem7 PNF
+}
+
+# seed_device_metadata <prefix>: the phone's three device-metadata packages
+# of an earlier release in the Japanese folder of the device-metadata store
+# of Windows 7 (C:\ProgramData\Microsoft\Windows\DeviceMetadataStore).
+seed_device_metadata() {
+    local store="$1/drive_c/ProgramData/Microsoft/Windows/DeviceMetadataStore/ja-JP" package
+    mkdir -p "$store"
+    for package in "$repository_folder"/media/metadata/*.devicemetadata-ms; do
+        printf 'device-metadata package of release 1.0.0.1: %s\r\n' "$(basename "$package")" \
+            >"$store/$(basename "$package")"
+    done
+}
+
+# seed_earlier_installation <prefix> <seed_devices.exe> [winxp|vista]:
+# the whole machine of the scenarios: the phone's devices, services,
+# driver files, old packages and InstallFlag = 1, the foreign look-alikes;
+# on Windows 7 the old device-metadata packages, for Windows XP or Vista
+# the version setting (and XP's leftovers).
+seed_earlier_installation() {
+    local prefix=$1 tool=$2 version=${3:-}
+    local registry=(product_key.reg.txt)
+    seed_driver_files "$prefix/drive_c/windows/system32/drivers"
+    seed_published_infs "$prefix"
+    case $version in
+        winxp)
+            seed_windows_xp_leftovers "$prefix"
+            registry+=(winxp.reg.txt)
+            ;;
+        vista) registry+=(vista.reg.txt) ;;
+        *) seed_device_metadata "$prefix" ;;
+    esac
+    seed_registry "$prefix" "${registry[@]}" &&
+        seed_devices "$prefix" "$tool" phone.devices foreign.devices
+}
+
+# install_program <prefix> <210QX_USB.exe> <folder below drive_c> [media]
+# Installs the program as <folder>\USB\210QX_USB.exe with the sample media
+# beside it: "full" (default) both media folders, "none" neither,
+# "without-mdm2" the Drivers folder without qtx0mdm2.inf.
+install_program() {
+    local prefix=$1 program=$2 folder="$1/drive_c/$3" media=${4:-full}
+    mkdir -p "$folder/USB"
+    cp "$program" "$folder/USB/210QX_USB.exe"
+    case $media in
+        full | without-mdm2)
+            cp -r "$repository_folder/media/Drivers" "$repository_folder/media/metadata" "$folder/"
+            if [ "$media" = without-mdm2 ]; then rm "$folder/Drivers/qtx0mdm2.inf"; fi
+            ;;
+        none) ;;
+        *) echo "install_program: unknown media \"$media\"" >&2; return 1 ;;
+    esac
+}
+
+# install_pnputil <prefix> <pnputil.exe>: the stand-in for the system's
+# pnputil.exe, in C:\windows\system32.
+install_pnputil() {
+    cp "$2" "$1/drive_c/windows/system32/pnputil.exe"
+}
+
+# launcher_start <prefix> <launcher_window.exe> <property> <log name>
+# Starts a launcher window with the given window property; it logs to
+# C:\e2e\launchers\<log name>.log. Returns once the window carries the
+# property. Adds the process to launcher_pids.
+launcher_pids=()
+launcher_start() {
+    local prefix=$1 tool=$2 property=$3 name=$4
+    local folder="$prefix/drive_c/e2e/launchers"
+    mkdir -p "$folder"
+    wine_call "$prefix" 932 600 wine "$tool" "$property" "C:\\e2e\\launchers\\$name.log" </dev/null &
+    launcher_pids+=($!)
+    local tenths=300
+    until [ -f "$folder/$name.log.ready" ]; do
+        if [ "$tenths" -le 0 ]; then
+            echo "launcher_start: the launcher window $name did not start" >&2
+            return 1
+        fi
+        sleep 0.1
+        tenths=$((tenths - 1))
+    done
+}
+
+# launchers_stop <prefix>: asks every launcher window to quit and waits.
+launchers_stop() {
+    local prefix=$1 ready pid
+    for ready in "$prefix"/drive_c/e2e/launchers/*.log.ready; do
+        [ -e "$ready" ] && touch "${ready%.ready}.quit"
+    done
+    for pid in "${launcher_pids[@]}"; do
+        wait "$pid" 2>/dev/null
+    done
+    launcher_pids=()
+}
