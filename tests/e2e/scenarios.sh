@@ -1,0 +1,320 @@
+#!/usr/bin/env bash
+# End-to-end scenarios of the program under Wine: the real 210QX_USB.exe on
+# a machine seeded with an earlier installation of the phone's drivers and
+# with foreign look-alikes beside it.
+#
+#   scenarios.sh <scenario> <template prefix> <work folder> <210QX_USB.exe> <helper folder>
+#
+# The helper folder holds box_watcher.exe, seed_devices.exe,
+# launcher_window.exe and pnputil.exe (the stand-in) of the Windows build.
+#
+# Each scenario runs in a fresh copy of the template prefix with code page
+# 932 (Japanese Windows): the machine is seeded (seed/seed_lib.sh), the
+# message-box watcher and the launcher windows are started, the state is
+# recorded (observe.sh), the program runs under a timeout, and the state is
+# recorded again. The scenario passes when
+#   - the program exits with 0;
+#   - the message boxes are those of expected/<scenario>.boxes;
+#   - the changes between the two states are those of
+#     expected/<changes>.changes (which says, beside each Wine result that
+#     differs, what Windows does);
+#   - every foreign look-alike was there before and is unchanged after;
+#   - the values listed by the scenario hold their final data;
+#   - every staged INF file is a byte-for-byte copy of the media's;
+#   - the prefix reported the scenario's Windows version.
+# The states and changes are kept in <work folder>/<scenario>.*; the prefix
+# is removed unless KEEP_WINE_PREFIX=1.
+#
+# Scenarios:
+#   win7_install      Windows 7, install mode without a switch
+#   win7_install_i    the same with /I
+#   win7_remove       the same with /R (removal only)
+#   winxp_install     Windows XP, install mode, with the LastGood folders and
+#                     the control set 001 records of the installed device
+#   vista_install     Windows Vista, install mode
+#   media_missing     Windows 7, install mode, no install media beside the
+#                     program
+#   media_incomplete  Windows 7, install mode, Drivers without qtx0mdm2.inf
+#   sjis_folder       Windows 7, install mode, the program in C:\表\USB: the
+#                     folder name's second byte in code page 932 is 0x5C
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine_lib.sh"
+source "$here/seed/seed_lib.sh"
+
+if [ $# -ne 5 ]; then
+    echo "usage: scenarios.sh <scenario> <template> <work folder> <210QX_USB.exe> <helper folder>" >&2
+    exit 2
+fi
+# Absolute paths: the program runs from its own folder.
+scenario=$1
+template=$(realpath -m "$2")
+work=$(realpath -m "$3")
+program=$(realpath -m "$4")
+helpers=$(realpath -m "$5")
+seed_tool="$helpers/seed_devices.exe"
+
+prefix="$work/$scenario"
+failures=0
+started=$SECONDS
+
+install_flag='HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag'
+
+# The foreign look-alikes, as "<kind><TAB><name>" of observe.sh; a key
+# stands for itself and its values, a name for every item it begins.
+foreign_items=(
+    $'device\tUSB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
+    $'device\tUSB\\VID_1A2B&PID_3C4E\\FEDCBA9876543210'
+    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
+    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4E'
+    $'service\tqtx0bus2'
+    $'key\tHKLM\\System\\CurrentControlSet\\Services\\qtx0bus2'
+    $'file\twindows/system32/drivers/qtx0bus.sys.bak'
+    $'file\twindows/inf/oem9.inf'
+    $'file\twindows/inf/oem9.pnf'
+    $'file\twindows/inf/oem10.inf'
+    $'file\twindows/inf/oem10.pnf'
+)
+foreign_items_winxp=(
+    $'file\twindows/LastGood/system32/drivers/qtx0bus.sys.bak'
+    $'key\tHKLM\\System\\ControlSet001\\Enum\\USB\\VID_1A2B&PID_3C4E'
+    $'key\tHKLM\\System\\ControlSet001\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\0002'
+)
+
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+cleanup() {
+    launchers_stop "$prefix"
+    watcher_stop "$prefix"
+    wine_remove_prefix "$prefix"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# The scenario's settings, filled by the case below.
+version=""          # "", vista or winxp (seed/*.reg.txt)
+switches=()         # the program's command line
+folder="Program Files/210QX"  # the program's parent folder below drive_c
+media=full          # full, none or without-mdm2 (install_program)
+launchers=(CDROMLauncher:launcher cdromlauncher:other-case)  # property:log, in start order
+changes=$scenario   # expected/<changes>.changes
+final_values=()     # "<value name>=<data>" that must hold afterwards
+unchanged_items=()  # more items that must be there and stay as they are
+
+case $scenario in
+    win7_install)
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    win7_install_i)
+        switches=(/I)
+        final_values=("$install_flag=dword:00000001")
+        ;;
+    win7_remove)
+        switches=(/R)
+        # The window with the property in the other case is alone here: its
+        # property atom keeps that case, so it must get no message.
+        launchers=(cdromlauncher:other-case)
+        unchanged_items=($'launcher\tother-case')
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    winxp_install)
+        version=winxp
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    vista_install)
+        version=vista
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    media_missing)
+        media=none
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    media_incomplete)
+        media=without-mdm2
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    sjis_folder)
+        folder="表"
+        # The folder makes no difference to what changes.
+        changes=win7_install
+        final_values=("$install_flag=dword:00000000")
+        ;;
+    *)
+        echo "scenarios.sh: unknown scenario $scenario" >&2
+        exit 2
+        ;;
+esac
+
+# The Windows path of the program, e.g. C:\Program Files\210QX\USB\210QX_USB.exe.
+program_windows="C:\\${folder//\//\\}\\USB\\210QX_USB.exe"
+program_folder="$prefix/drive_c/$folder/USB"
+
+# Compares a file of expected lines (without comments and empty lines)
+# with actual lines, in order or, with "any-order", as sets; prints the
+# differences.
+expect_lines() {
+    local what=$1 expected_file=$2 actual=$3 order=${4:-} expected
+    expected=$(grep -v -e '^#' -e '^$' "$expected_file")
+    if [ "$order" = any-order ]; then
+        expected=$(LC_ALL=C sort <<<"$expected")
+        actual=$(LC_ALL=C sort <<<"$actual")
+    fi
+    if [ "$actual" != "$expected" ]; then
+        fail "the $what differ from $(basename "$expected_file")"
+        diff <(printf '%s\n' "$expected") <(printf '%s\n' "$actual") | sed -n 's/^</  expected only:/p; s/^>/  seen only:    /p'
+    fi
+}
+
+# Prints the recorded boxes in the escaped "caption<TAB>text" form of the
+# expected files, with the text's CR LF line breaks made LF.
+recorded_boxes() {
+    local log="$prefix/drive_c/e2e/boxes.log" line
+    [ -f "$log" ] || return 0
+    while IFS= read -r line; do
+        read_box "$line"
+        printf '%s\t%s\n' "$(escape_text "$box_caption")" "$(escape_text "${box_text//$'\r\n'/$'\n'}")"
+    done <"$log"
+}
+
+escape_text() {
+    local s=$1
+    s=${s//\\/\\\\}
+    s=${s//$'\t'/\\t}
+    s=${s//$'\r'/\\r}
+    s=${s//$'\n'/\\n}
+    printf '%s' "$s"
+}
+
+# The lines of a state that belong to one foreign item.
+item_lines() {
+    local state=$1 item=$2
+    local kind=${item%%$'\t'*} name=${item#*$'\t'}
+    # Through the environment: awk -v would read the backslashes as escapes.
+    KIND=$kind NAME=$name awk -F'\t' '
+        BEGIN { kind = ENVIRON["KIND"]; name = ENVIRON["NAME"] }
+        ($1 == kind || (kind == "key" && $1 == "value")) && substr($2, 1, length(name)) == name' "$state"
+}
+
+check_foreign_items() {
+    local before=$1 after=$2 item
+    local items=("${foreign_items[@]}" "${unchanged_items[@]}")
+    [ "$version" = winxp ] && items+=("${foreign_items_winxp[@]}")
+    for item in "${items[@]}"; do
+        local old new
+        old=$(item_lines "$before" "$item")
+        new=$(item_lines "$after" "$item")
+        if [ -z "$old" ]; then
+            fail "the foreign item ${item//$'\t'/ } was not seeded"
+        elif [ "$old" != "$new" ]; then
+            fail "the foreign item ${item//$'\t'/ } changed"
+            diff <(printf '%s\n' "$old") <(printf '%s\n' "$new") | sed 's/^/  /'
+        fi
+    done
+}
+
+check_final_values() {
+    local after=$1 entry
+    for entry in "${final_values[@]}"; do
+        local name=${entry%=*} data=${entry##*=} seen
+        seen=$(NAME=$name awk -F'\t' '$1 == "value" && $2 == ENVIRON["NAME"] { print $3 }' "$after")
+        [ "$seen" = "$data" ] || fail "$name is ${seen:-absent}, not $data"
+    done
+}
+
+# A staged INF file in C:\windows\inf (under its own name, as Wine stages
+# it) must be the media's file byte for byte.
+check_staged_copies() {
+    local after=$1 name
+    for name in qtx0bus.inf qtx0mdm2.inf qtx0obx2.inf; do
+        local staged media_digest
+        staged=$(awk -F'\t' -v path="windows/inf/$name" '$1 == "file" && $2 == path { print $3 }' "$after")
+        [ -n "$staged" ] || continue
+        media_digest=$(sha1sum <"$repository_folder/media/Drivers/$name" | cut -c1-40)
+        [ "$staged" = "$media_digest" ] || fail "the staged $name differs from the media's"
+    done
+}
+
+# The Windows version that programs in the prefix are told, as `ver`
+# prints it (e.g. "Microsoft Windows 6.1.7601").
+check_version() {
+    local expected
+    case $version in
+        winxp) expected=5.1 ;;
+        vista) expected=6.0 ;;
+        *) expected=6.1 ;;
+    esac
+    local seen
+    seen=$(wine_call "$prefix" 932 30 wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
+    [[ "$seen" == "$expected".* ]] || fail "the prefix reports Windows ${seen:-(nothing)}, not $expected"
+}
+
+# Remove mode under Wine never starts pnputil.exe (see
+# expected/win7_remove.changes), so the stand-in is run here once by hand,
+# as the removal would start it on Windows: it must log its command line and
+# delete the package with its .pnf.
+check_pnputil_standin() {
+    local inf="$prefix/drive_c/windows/inf" log="$prefix/drive_c/e2e/pnputil.log"
+    (cd "$prefix/drive_c/windows/system32" &&
+        wine_call "$prefix" 932 30 wine 'C:\windows\system32\pnputil.exe' -f -d oem5.inf </dev/null)
+    # wine starts the program with its path in quotes.
+    local expected='"C:\windows\system32\pnputil.exe" -f -d oem5.inf' logged
+    logged=$(tr -d '\r' <"$log" 2>/dev/null)
+    [ "$logged" = "$expected" ] || fail "the pnputil.exe stand-in logged \"$logged\", not \"$expected\""
+    [ ! -e "$inf/oem5.inf" ] && [ ! -e "$inf/oem5.pnf" ] || fail "the pnputil.exe stand-in left oem5.inf or oem5.pnf"
+}
+
+# --- Seeding
+wine_copy_template "$template" "$prefix" || exit 1
+# The wineserver stays up between the many short wine calls of the case.
+wine_call "$prefix" 932 30 wineserver -p || exit 1
+seed_earlier_installation "$prefix" "$seed_tool" "$version" || exit 1
+install_program "$prefix" "$program" "$folder" "$media" || exit 1
+install_pnputil "$prefix" "$helpers/pnputil.exe"
+watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
+for launcher in "${launchers[@]}"; do
+    launcher_start "$prefix" "$helpers/launcher_window.exe" "${launcher%%:*}" "${launcher#*:}" || exit 1
+done
+before="$work/$scenario.before"
+after="$work/$scenario.after"
+bash "$here/observe.sh" state "$prefix" "$seed_tool" "$before" || exit 1
+seeded=$SECONDS
+
+# --- The run, from the program's own folder as Explorer starts it.
+echo "running $program_windows${switches[*]:+ ${switches[*]}} (Windows ${version:-7}, code page 932)"
+(cd "$program_folder" && wine_call "$prefix" 932 60 wine "$program_windows" "${switches[@]}" </dev/null)
+status=$?
+watcher_stop "$prefix"
+ran=$SECONDS
+
+# --- The after-state and the checks.
+bash "$here/observe.sh" state "$prefix" "$seed_tool" "$after" || exit 1
+launchers_stop "$prefix"
+bash "$here/observe.sh" changes "$before" "$after" >"$work/$scenario.changes"
+
+print_boxes "$prefix/drive_c/e2e/boxes.log"
+echo "exit code: $status"
+echo "changes:"
+sed 's/^/  /' "$work/$scenario.changes"
+
+if [ "$status" = 124 ]; then
+    fail "the program did not end within 60 s"
+elif [ "$status" != 0 ]; then
+    fail "the program exited with $status, not 0"
+fi
+expect_lines "message boxes" "$here/expected/$scenario.boxes" "$(recorded_boxes)"
+expect_lines "changes" "$here/expected/$changes.changes" "$(cat "$work/$scenario.changes")" any-order
+check_foreign_items "$before" "$after"
+check_final_values "$after"
+check_staged_copies "$after"
+check_version
+[ "$scenario" = win7_remove ] && check_pnputil_standin
+
+echo "times: seeding $((seeded - started)) s, run $((ran - seeded)) s, whole case $((SECONDS - started)) s"
+if [ "$failures" -gt 0 ]; then
+    echo "$scenario: $failures check(s) failed"
+    exit 1
+fi
+echo "$scenario: passed"
