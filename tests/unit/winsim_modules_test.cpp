@@ -205,12 +205,44 @@ TEST_F(WinsimModules, FilesWithoutAVersionRecordReportWhyNot) {
     EXPECT_TRUE(m.unimplemented.empty());
 }
 
-TEST_F(WinsimModules, OlderCommonControlsAreATestsChoice) {
+TEST_F(WinsimModules, CommonControlsBefore470HaveNoInitCommonControlsEx) {
     m.modules.comctl32V6Activated = false;
     m.modules.findDll("COMCTL32.DLL")->versionMS = MAKELONG(0, 4);
     VS_FIXEDFILEINFO fixed;
     ASSERT_TRUE(FixedInfo("comctl32.dll", &fixed));
     EXPECT_LT(fixed.dwFileVersionMS, (DWORD)MAKELONG(70, 4));
+
+    HMODULE comctl32 = LoadLibraryA("comctl32.dll");
+    EXPECT_NE(GetProcAddress(comctl32, "InitCommonControls"), nullptr);
+    SetLastError(kSentinel);
+    EXPECT_EQ(GetProcAddress(comctl32, "InitCommonControlsEx"), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PROC_NOT_FOUND);
+    FreeLibrary(comctl32);
+}
+
+TEST_F(WinsimModules, ExportsFollowTheReleaseOfWindowsThatBroughtThem) {
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    HMODULE shell32 = LoadLibraryA("shell32.dll");
+    auto has = [](HMODULE module, const char* name) { return GetProcAddress(module, name) != nullptr; };
+    EXPECT_TRUE(has(kernel32, "LCIDToLocaleName"));
+    EXPECT_TRUE(has(shell32, "SHGetKnownFolderPath"));
+    EXPECT_TRUE(has(kernel32, "IsWow64Process"));
+
+    m.system.setXp();  // SP3
+    EXPECT_FALSE(has(kernel32, "LCIDToLocaleName"));
+    EXPECT_FALSE(has(shell32, "SHGetKnownFolderPath"));
+    EXPECT_TRUE(has(kernel32, "IsWow64Process"));
+    m.system.servicePackMajor = 1;
+    EXPECT_FALSE(has(kernel32, "IsWow64Process")) << "XP has it from SP2 on";
+    m.system.setServer2003();  // SP2
+    EXPECT_TRUE(has(kernel32, "IsWow64Process"));
+    m.system.servicePackMajor = 0;
+    EXPECT_FALSE(has(kernel32, "IsWow64Process")) << "Server 2003 has it from SP1 on";
+    m.system.setWindows98();
+    EXPECT_FALSE(has(kernel32, "IsWow64Process"));
+    m.system.setVista();
+    EXPECT_TRUE(has(kernel32, "LCIDToLocaleName"));
+    FreeLibrary(shell32);
 }
 
 TEST_F(WinsimModules, CommonControlsInitialisationIsRecorded) {

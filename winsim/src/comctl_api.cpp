@@ -14,7 +14,7 @@ namespace {
 // not have started the program at all.
 bool exported(winsim::Machine& m, const char* name) {
     winsim::DllInfo* comctl32 = m.modules.findDll("COMCTL32.DLL");
-    if (comctl32 && comctl32->exports.count(name)) return true;
+    if (comctl32 && m.modules.exportOf(*comctl32, name, m.system)) return true;
     winsim::notImplemented(std::string("a call of ") + name +
                            " through the import table, which this COMCTL32 does not export (Windows would "
                            "refuse to start the program)");

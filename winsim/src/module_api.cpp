@@ -135,12 +135,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
         return nullptr;
     }
     // Export names compare with regard to case.
-    auto it = dll->exports.find(lpProcName);
-    if (it == dll->exports.end() || !it->second) {
-        m.lastError = ERROR_PROC_NOT_FOUND;
-        return nullptr;
-    }
-    return it->second;
+    FARPROC address = m.modules.exportOf(*dll, lpProcName, m.system);
+    if (!address) m.lastError = ERROR_PROC_NOT_FOUND;
+    return address;
 }
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule) {

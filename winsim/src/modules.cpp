@@ -2,7 +2,9 @@
 // finding them by name or path.
 #include "winsim/modules.h"
 
+#include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include "winsim/file_system.h"
 
@@ -10,27 +12,59 @@ namespace winsim {
 namespace {
 
 template <class Function>
-FARPROC exportOf(Function* function) {
+FARPROC addressOf(Function* function) {
     // Through void(*)(): the one function pointer type that every other
     // converts to without a cast-function-type warning.
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
+// A release of Windows from which a DLL exports a function: major and
+// minor version, and the service pack that brought it to that release.
+struct OsRelease {
+    DWORD major;
+    DWORD minor;
+    WORD servicePack;
+};
+
 // The exported functions that winsim models, by the DLL that exports them
-// on Windows. GetProcAddress hands out these addresses. When winsim comes
-// to model another function that programs look up at run time (for example
-// SHGetKnownFolderPath in SHELL32, LCIDToLocaleName, SetDefaultDllDirectories
-// or IsWow64Process in KERNEL32), add a row here.
+// on Windows. GetProcAddress hands out these addresses, on the systems and
+// DLL versions that have them (the documentation's "minimum supported
+// client/server" and "DLL version" lines). When winsim comes to model
+// another function that programs look up at run time (for example
+// SetDefaultDllDirectories in KERNEL32), add a row here.
 struct ExportRow {
     const char* dll;
     const char* name;
     FARPROC address;
+    // The DLL's own file version (versionMS) from which it has the
+    // function; 0 for every version.
+    DWORD dllVersionSince;
+    // NT releases that have it, oldest first: it is there on any later
+    // release, and on a listed one from its service pack on. None listed:
+    // every release, Windows 95/98/Me included.
+    std::vector<OsRelease> osSince;
 };
 
-const ExportRow kExports[] = {
-    {"COMCTL32.DLL", "InitCommonControls", exportOf(&InitCommonControls)},
-    {"COMCTL32.DLL", "InitCommonControlsEx", exportOf(&InitCommonControlsEx)},
-};
+const std::vector<ExportRow>& exportTable() {
+    static const std::vector<ExportRow> rows = {
+        {"COMCTL32.DLL", "InitCommonControls", addressOf(&InitCommonControls), 0, {}},
+        {"COMCTL32.DLL", "InitCommonControlsEx", addressOf(&InitCommonControlsEx), Modules::makeVersion(4, 70), {}},
+        {"KERNEL32.DLL", "IsWow64Process", addressOf(&IsWow64Process), 0, {{5, 1, 2}, {5, 2, 1}}},
+        {"KERNEL32.DLL", "LCIDToLocaleName", addressOf(&LCIDToLocaleName), 0, {{6, 0, 0}}},
+        {"SHELL32.DLL", "SHGetKnownFolderPath", addressOf(&SHGetKnownFolderPath), 0, {{6, 0, 0}}},
+    };
+    return rows;
+}
+
+bool runsOn(const std::vector<OsRelease>& since, const SystemInfo& system) {
+    if (since.empty()) return true;
+    if (system.platformId != VER_PLATFORM_WIN32_NT) return false;
+    for (const OsRelease& release : since)
+        if (system.major == release.major && system.minor == release.minor)
+            return system.servicePackMajor >= release.servicePack;
+    const OsRelease& latest = since.back();
+    return system.major > latest.major || (system.major == latest.major && system.minor > latest.minor);
+}
 
 // Version numbers of Windows 7 SP1 (build 7601.17514).
 const DWORD kWin7MS = Modules::makeVersion(6, 1);
@@ -42,7 +76,7 @@ DllInfo systemDll(const char* name, const char* file, DWORD versionMS, DWORD ver
     dll.path = std::string("C:\\WINDOWS\\system32\\") + file;
     dll.versionMS = versionMS;
     dll.versionLS = versionLS;
-    for (const ExportRow& row : kExports)
+    for (const ExportRow& row : exportTable())
         if (dll.name == row.dll) dll.exports[row.name] = row.address;
     return dll;
 }
@@ -131,6 +165,17 @@ bool Modules::isLoaded(const DllInfo& dll) {
 bool Modules::isProgram(const std::string& nameOrPath) const {
     const std::string wanted = upperName(nameOrPath);
     return wanted == upperName(programPath) || wanted == upperName(fileNameOf(programPath));
+}
+
+FARPROC Modules::exportOf(const DllInfo& dll, const std::string& name, const SystemInfo& system) const {
+    auto it = dll.exports.find(name);
+    if (it == dll.exports.end() || !it->second) return nullptr;
+    for (const ExportRow& row : exportTable()) {
+        if (dll.name != row.dll || name != row.name) continue;
+        if (row.dllVersionSince && dll.versionMS < row.dllVersionSince) return nullptr;
+        if (!runsOn(row.osSince, system)) return nullptr;
+    }
+    return it->second;
 }
 
 int Modules::outstandingLoads() const {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "system_info.h"
 #include "win_types.h"
 
 namespace winsim {
@@ -27,7 +28,7 @@ struct DllInfo {
     DWORD versionMS = 0;  // file (and product) version, as VS_FIXEDFILEINFO holds it
     DWORD versionLS = 0;
     // The exported functions winsim models, by name; GetProcAddress finds
-    // no other (a test removes one to model an older system).
+    // no other (a test removes one to model a system without it).
     std::map<std::string, FARPROC> exports;
     int loadCount = 0;  // LoadLibrary references that FreeLibrary has not given back
     // Reached by its bare name only through the program's activation
@@ -92,6 +93,11 @@ public:
     // Whether the DLL is mapped into the process: imported by the program
     // (in the copy its activation context picks) or loaded with LoadLibrary.
     bool isLoaded(const DllInfo& dll);
+    // The address GetProcAddress gives for the export: null when the DLL
+    // does not export it, or when Windows' DLL of that version or that
+    // release of Windows does not have it yet (COMCTL32 before 4.70 has no
+    // InitCommonControlsEx, Windows XP no LCIDToLocaleName).
+    FARPROC exportOf(const DllInfo& dll, const std::string& name, const SystemInfo& system) const;
     // Whether the name or path is the program's own file.
     bool isProgram(const std::string& nameOrPath) const;
     // Sum of loadCount over all DLLs: what LoadLibrary took and FreeLibrary
