@@ -4,6 +4,7 @@
 #
 #   observe.sh state <prefix> <seed_devices.exe> <state file>
 #   observe.sh changes <state before> <state after>
+#   observe.sh item <state> <kind> <name>
 #
 # "state" writes one line per item, sorted, as "<kind><TAB><name><TAB><detail>":
 #   device   instance ID; hardware IDs (every instance that
@@ -35,6 +36,10 @@
 #                                    the file is read-only afterwards)
 # Values of a key that is gone or new are not listed one by one: the key's
 # own line says it.
+#
+# "item" prints the lines of a state that belong to one item: those of the
+# kind whose name begins with the name given, and for a key also the values
+# of that key and of its subkeys.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
@@ -124,18 +129,24 @@ print_changes() {
         }' "$before" "$after" | LC_ALL=C sort -k2,2 -k3
 }
 
-case ${1:-} in
-    state)
-        [ $# -eq 4 ] || { echo "usage: observe.sh state <prefix> <seed_devices.exe> <state file>" >&2; exit 2; }
-        take_state "$2" "$3" "$4"
-        ;;
-    changes)
-        [ $# -eq 3 ] || { echo "usage: observe.sh changes <state before> <state after>" >&2; exit 2; }
-        print_changes "$2" "$3"
-        ;;
-    *)
-        echo "usage: observe.sh state <prefix> <seed_devices.exe> <state file>" >&2
-        echo "       observe.sh changes <state before> <state after>" >&2
-        exit 2
-        ;;
+print_item() {
+    local state=$1 kind=$2 name=$3
+    # Through the environment: awk -v would read the backslashes as escapes.
+    KIND=$kind NAME=$name awk -F'\t' '
+        BEGIN { kind = ENVIRON["KIND"]; name = ENVIRON["NAME"] }
+        ($1 == kind || (kind == "key" && $1 == "value")) && substr($2, 1, length(name)) == name' "$state"
+}
+
+usage() {
+    echo "usage: observe.sh state <prefix> <seed_devices.exe> <state file>" >&2
+    echo "       observe.sh changes <state before> <state after>" >&2
+    echo "       observe.sh item <state> <kind> <name>" >&2
+    exit 2
+}
+
+case "${1:-}:$#" in
+    state:4) take_state "$2" "$3" "$4" ;;
+    changes:3) print_changes "$2" "$3" ;;
+    item:4) print_item "$2" "$3" "$4" ;;
+    *) usage ;;
 esac

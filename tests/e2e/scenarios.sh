@@ -60,27 +60,6 @@ started=$SECONDS
 
 install_flag='HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag'
 
-# The foreign look-alikes, as "<kind><TAB><name>" of observe.sh; a key
-# stands for itself and its values, a name for every item it begins.
-foreign_items=(
-    $'device\tUSB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
-    $'device\tUSB\\VID_1A2B&PID_3C4E\\FEDCBA9876543210'
-    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
-    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4E'
-    $'service\tqtx0bus2'
-    $'key\tHKLM\\System\\CurrentControlSet\\Services\\qtx0bus2'
-    $'file\twindows/system32/drivers/qtx0bus.sys.bak'
-    $'file\twindows/inf/oem9.inf'
-    $'file\twindows/inf/oem9.pnf'
-    $'file\twindows/inf/oem10.inf'
-    $'file\twindows/inf/oem10.pnf'
-)
-foreign_items_winxp=(
-    $'file\twindows/LastGood/system32/drivers/qtx0bus.sys.bak'
-    $'key\tHKLM\\System\\ControlSet001\\Enum\\USB\\VID_1A2B&PID_3C4E'
-    $'key\tHKLM\\System\\ControlSet001\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\0002'
-)
-
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
@@ -188,24 +167,14 @@ escape_text() {
     printf '%s' "$s"
 }
 
-# The lines of a state that belong to one foreign item.
-item_lines() {
-    local state=$1 item=$2
-    local kind=${item%%$'\t'*} name=${item#*$'\t'}
-    # Through the environment: awk -v would read the backslashes as escapes.
-    KIND=$kind NAME=$name awk -F'\t' '
-        BEGIN { kind = ENVIRON["KIND"]; name = ENVIRON["NAME"] }
-        ($1 == kind || (kind == "key" && $1 == "value")) && substr($2, 1, length(name)) == name' "$state"
-}
-
 check_foreign_items() {
     local before=$1 after=$2 item
-    local items=("${foreign_items[@]}" "${unchanged_items[@]}")
-    [ "$version" = winxp ] && items+=("${foreign_items_winxp[@]}")
+    local items=("${seed_foreign_items[@]}" "${unchanged_items[@]}")
+    [ "$version" = winxp ] && items+=("${seed_foreign_items_winxp[@]}")
     for item in "${items[@]}"; do
         local old new
-        old=$(item_lines "$before" "$item")
-        new=$(item_lines "$after" "$item")
+        old=$(bash "$here/observe.sh" item "$before" "${item%%$'\t'*}" "${item#*$'\t'}")
+        new=$(bash "$here/observe.sh" item "$after" "${item%%$'\t'*}" "${item#*$'\t'}")
         if [ -z "$old" ]; then
             fail "the foreign item ${item//$'\t'/ } was not seeded"
         elif [ "$old" != "$new" ]; then

@@ -16,6 +16,29 @@
 seed_folder=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repository_folder=$(cd "$seed_folder/../../.." && pwd)
 
+# The foreign look-alikes that the seeding lays beside the phone's items, as
+# "<kind><TAB><name>" of observe.sh: a key stands for itself and its values,
+# a name for every item whose name begins with it.
+seed_foreign_items=(
+    $'device\tUSB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
+    $'device\tUSB\\VID_1A2B&PID_3C4E\\FEDCBA9876543210'
+    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
+    $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4E'
+    $'service\tqtx0bus2'
+    $'key\tHKLM\\System\\CurrentControlSet\\Services\\qtx0bus2'
+    $'file\twindows/system32/drivers/qtx0bus.sys.bak'
+    $'file\twindows/inf/oem9.inf'
+    $'file\twindows/inf/oem9.pnf'
+    $'file\twindows/inf/oem10.inf'
+    $'file\twindows/inf/oem10.pnf'
+)
+# Those that Windows XP adds (seed_windows_xp_leftovers, winxp.reg.txt).
+seed_foreign_items_winxp=(
+    $'file\twindows/LastGood/system32/drivers/qtx0bus.sys.bak'
+    $'key\tHKLM\\System\\ControlSet001\\Enum\\USB\\VID_1A2B&PID_3C4E'
+    $'key\tHKLM\\System\\ControlSet001\\Control\\Class\\{36FC9E60-C465-11CF-8056-444553540000}\\0002'
+)
+
 # The phone's eight driver files; the modem driver is seeded read-only.
 seed_driver_names=(qtx0bus.sys qtx0cm.sys qtx0cmnt.sys qtx0mdfl.sys qtx0mdm.sys qtx0obex.sys qtx0wh.sys qtx0whnt.sys)
 seed_read_only_driver=qtx0mdm.sys
