@@ -1,56 +1,182 @@
 #!/usr/bin/env bash
-# Runs the Windows program under Wine as a user would, on a fresh machine:
+# Shows the program's main job under Wine: a PC that holds an earlier
+# installation of the phone's USB drivers is cleaned up and prepared anew.
 #
 #   scripts/run.sh [switches]        e.g. scripts/run.sh /R
 #
-# Installs the packages it needs, builds the windows preset, lays out a
-# fresh Wine prefix with the program in C:\Program Files\210QX\USB\ (and the
-# sample media's Drivers and metadata folders beside it, in
-# C:\Program Files\210QX\), runs the program with the switches on Japanese
-# Windows (code page 932) and prints every message box it shows (each is
-# answered with OK, or with the button ID in BOX_ANSWER) and its exit code.
+# Installs the packages it needs, builds the windows preset, and lays out a
+# fresh Wine prefix (Japanese Windows 7, code page 932) seeded as the
+# end-to-end scenarios seed it (tests/e2e/seed): the phone's device
+# instances, services, driver files, old packages and InstallFlag, and other
+# products' look-alikes beside them. A launcher window with the property
+# "CDROMLauncher" runs. The program is installed as
+# C:\Program Files\210QX\USB\210QX_USB.exe with the sample media's Drivers
+# and metadata folders in C:\Program Files\210QX\, and runs with the
+# switches given (none: install mode). The script prints what the machine
+# held before and after, every message box shown (each is answered with
+# OK, or with the button ID in BOX_ANSWER) and the exit code.
 # The prefix is kept in build/windows/wine/run for a look afterwards.
 # RUN_TIMEOUT (seconds, default 120) ends a program that does not finish.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source tests/e2e/wine_lib.sh
+source tests/e2e/seed/seed_lib.sh
 
 bash scripts/install_deps.sh || exit 1
 
 mkdir -p build/logs
 log=build/logs/run-build.log
-if ! { cmake --preset windows && cmake --build --preset windows --target usb210qx box_watcher; } >"$log" 2>&1; then
+echo "Building the Windows program (output in $log)"
+if ! { cmake --preset windows &&
+       cmake --build --preset windows --target usb210qx box_watcher seed_devices launcher_window pnputil_standin; } \
+        >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "run.sh: the Windows build failed (full output in $log)" >&2
     exit 1
 fi
 
+helpers=$root/build/windows/tests/e2e
 wine_folder=$root/build/windows/wine
 template=$wine_folder/template
 prefix=$wine_folder/run
+drive_c=$prefix/drive_c
 bash tests/e2e/make_template.sh "$template" || exit 1
+
+echo "Preparing a Japanese Windows 7 in $prefix"
 wine_copy_template "$template" "$prefix" || exit 1
-
-install_folder="$prefix/drive_c/Program Files/210QX"
-mkdir -p "$install_folder/USB"
-cp build/windows/210QX_USB.exe "$install_folder/USB/"
-for media in Drivers metadata; do
-    [ -d "media/$media" ] && cp -r "media/$media" "$install_folder/"
-done
-
-trap 'watcher_stop "$prefix"; wine_stop "$prefix"' EXIT
+trap 'launchers_stop "$prefix"; watcher_stop "$prefix"; wine_stop "$prefix"' EXIT
 trap 'exit 1' INT TERM
-watcher_start "$prefix" build/windows/tests/e2e/box_watcher.exe || exit 1
-[ -n "${BOX_ANSWER:-}" ] && printf '%s' "$BOX_ANSWER" >"$prefix/drive_c/e2e/answer"
+wine_call "$prefix" 932 30 wineserver -p || exit 1
+seed_earlier_installation "$prefix" "$helpers/seed_devices.exe" || exit 1
+install_program "$prefix" build/windows/210QX_USB.exe "Program Files/210QX" || exit 1
+install_pnputil "$prefix" "$helpers/pnputil.exe"
+watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
+[ -n "${BOX_ANSWER:-}" ] && printf '%s' "$BOX_ANSWER" >"$drive_c/e2e/answer"
+launcher_start "$prefix" "$helpers/launcher_window.exe" CDROMLauncher launcher || exit 1
 
+state_before=$wine_folder/run.before
+state_after=$wine_folder/run.after
+
+# --- Reading a state file of tests/e2e/observe.sh.
+
+# lines <state> <kind> <name prefix>: the details of the matching items as
+# "name<TAB>detail".
+lines() {
+    bash tests/e2e/observe.sh item "$1" "$2" "$3" | awk -F'\t' -v kind="$2" '$1 == kind { print $2 "\t" $3 }'
+}
+
+# detail <state> <kind> <name>: the detail of exactly that item.
+detail() {
+    lines "$1" "$2" "$3" | NAME=$3 awk -F'\t' '$1 == ENVIRON["NAME"] { print $2 }'
+}
+
+# The phone's devices: those with one of its three hardware IDs in their
+# list (compared without regard to case, as the program compares them).
+phone_devices() {
+    awk -F'\t' '$1 == "device" {
+        n = split(toupper($3), ids, ";")
+        for (i = 1; i <= n; i++)
+            if (ids[i] == "USB\\VID_1A2B&PID_3C4D" || ids[i] == "USB\\VID_1A2B&PID_3C4D&MI_00" ||
+                ids[i] == "USB\\VID_1A2B&PID_3C4D&MI_03") { print $2; break }
+    }' "$1"
+}
+
+# The INF files of C:\windows\inf that the program takes for the phone's:
+# field 2 of the first line of [Vantor_wmc] names VID_1A2B&PID_3C4D.
+phone_infs() {
+    local inf
+    for inf in "$drive_c"/windows/inf/*.inf; do
+        tr -d '\r' <"$inf" | awk '
+            /^[ \t]*\[/ { section = tolower($0); gsub(/[ \t\[\]]/, "", section); next }
+            section == "vantor_wmc" && !/^[ \t]*(;|$)/ {
+                split(substr($0, index($0, "=") + 1), field, ",")
+                found = index(toupper(field[2]), "VID_1A2B&PID_3C4D") > 0
+                exit
+            }
+            END { exit !found }' && basename "$inf"
+    done
+}
+
+# The media's INF files found in C:\windows\inf as exact copies.
+staged_infs() {
+    local name staged
+    for name in qtx0bus.inf qtx0mdm2.inf qtx0obx2.inf; do
+        for staged in "$drive_c"/windows/inf/*.inf; do
+            cmp -s "$staged" "media/Drivers/$name" && echo "$(basename "$staged") (the media's $name)"
+        done
+    done
+}
+
+# list <title> <items...>: a title with its count and the items, or "none".
+list() {
+    local title=$1
+    shift
+    if [ $# -eq 0 ]; then
+        printf '  %s: none\n' "$title"
+    else
+        printf '  %s (%d):\n' "$title" "$#"
+        printf '    %s\n' "$@"
+    fi
+}
+
+show_machine() {
+    local state=$1 items=()
+    mapfile -t items < <(phone_devices "$state")
+    list "the phone's device instances" "${items[@]}"
+    mapfile -t items < <(lines "$state" service qtx0 | awk -F'\t' '$1 != "qtx0bus2" { print $1 ": " $2 }')
+    list "the phone's services" "${items[@]}"
+    mapfile -t items < <(for name in "${seed_driver_names[@]}"; do
+        detail "$state" file "windows/system32/drivers/$name" |
+            awk -v name="$name" '{ print name ($0 ~ /read-only/ ? " (read-only)" : "") }'
+    done)
+    list "the phone's driver files in C:\\windows\\system32\\drivers" "${items[@]}"
+    mapfile -t items < <(phone_infs)
+    list "the phone's packages in C:\\windows\\inf" "${items[@]}"
+    mapfile -t items < <(staged_infs)
+    list "staged from the media" "${items[@]}"
+    mapfile -t items < <(lines "$state" file ProgramData/Microsoft/Windows/DeviceMetadataStore/ | cut -f1 |
+        sed 's|^ProgramData/Microsoft/Windows/DeviceMetadataStore/||')
+    list "device-metadata packages in the store" "${items[@]}"
+    local flag
+    flag=$(detail "$state" value 'HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag')
+    case $flag in
+        dword:*) flag=$((16#${flag#dword:})) ;;
+        "") flag=absent ;;
+    esac
+    echo "  InstallFlag under HKLM\SOFTWARE\VANTOR\VANTOR 3G USB Driver 210QX: $flag"
+}
+
+# Every foreign look-alike, with its state after the run compared with the
+# state before it.
+show_foreign_items() {
+    local item kind name old new verdict
+    for item in "${seed_foreign_items[@]}"; do
+        kind=${item%%$'\t'*} name=${item#*$'\t'}
+        old=$(bash tests/e2e/observe.sh item "$state_before" "$kind" "$name")
+        new=$(bash tests/e2e/observe.sh item "$state_after" "$kind" "$name")
+        if [ -z "$new" ]; then verdict="GONE"
+        elif [ "$old" != "$new" ]; then verdict="CHANGED"
+        else verdict="still there, unchanged"
+        fi
+        printf '    %-8s %s: %s\n' "$kind" "$name" "$verdict"
+    done
+}
+
+bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_before" || exit 1
+echo
+echo "Before the run, the machine holds"
+show_machine "$state_before"
+echo "  and ${#seed_foreign_items[@]} items of other products that look like the phone's"
+
+echo
 echo "Running C:\\Program Files\\210QX\\USB\\210QX_USB.exe${*:+ $*} (code page 932)"
-(cd "$install_folder/USB" &&
+(cd "$drive_c/Program Files/210QX/USB" &&
     wine_call "$prefix" 932 "${RUN_TIMEOUT:-120}" wine 'C:\Program Files\210QX\USB\210QX_USB.exe' "$@" </dev/null)
 status=$?
 watcher_stop "$prefix"
 
-boxes="$prefix/drive_c/e2e/boxes.log"
+boxes="$drive_c/e2e/boxes.log"
 if [ -s "$boxes" ]; then
     print_boxes "$boxes"
 else
@@ -61,5 +187,31 @@ if [ "$status" = 124 ]; then
 else
     echo "exit code: $status"
 fi
-echo "(prefix kept in $prefix)"
+
+bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_after" || exit 1
+launchers_stop "$prefix"
+echo
+echo "After the run, the machine holds"
+show_machine "$state_after"
+messages=$(detail "$state_after" launcher launcher)
+echo "  the launcher window (property \"CDROMLauncher\") received ${messages:-0} WM_DEVICECHANGE"
+runs=$(lines "$state_after" pnputil "" | cut -f2)
+if [ -n "$runs" ]; then
+    echo "  pnputil.exe ran:"
+    printf '    %s\n' "$runs"
+else
+    echo "  pnputil.exe did not run"
+fi
+echo "  the other products' items:"
+show_foreign_items
+echo
+echo "Where Wine differs from Windows:"
+echo "  - SetupGetInfFileListA without a folder lists nothing, so the removal starts no"
+echo "    pnputil.exe (Windows: one \"pnputil.exe -f -d oemN.inf\" per old package); in"
+echo "    install mode the install step's own search of C:\\windows\\inf\\oem*.inf deletes them."
+echo "  - The staged INF files keep their own names (Windows publishes them as oemN.inf)."
+echo "  - SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore) fails, so the old metadata"
+echo "    packages stay and none are deployed (Windows replaces them)."
+echo
+echo "(prefix kept in $prefix; every change: bash tests/e2e/observe.sh changes $state_before $state_after)"
 exit "$status"
