@@ -16,7 +16,6 @@ namespace {
 
 constexpr DWORD kStillActive = 259;        // STILL_ACTIVE
 constexpr DWORD kErrorNoAccess = 998;      // ERROR_NOACCESS
-constexpr DWORD kErrorBadPathname = 161;   // ERROR_BAD_PATHNAME
 constexpr DWORD kCreateSuspended = 0x00000004;
 constexpr DWORD kDebugFlags = 0x00000003;  // DEBUG_PROCESS | DEBUG_ONLY_THIS_PROCESS
 constexpr DWORD kExtendedStartupInfo = 0x00080000;
@@ -82,7 +81,7 @@ Found resolveExact(const Machine& m, const std::string& path) {
     else if (!r.exists)
         found.error = ERROR_FILE_NOT_FOUND;
     else if (r.isDirectory)
-        found.error = ERROR_ACCESS_DENIED;
+        found.error = ERROR_CALL_NOT_IMPLEMENTED;  // what Windows reports for a folder is not modelled
     else
         found.error = 0;
     return found;
@@ -95,7 +94,7 @@ Found resolveCandidate(const Machine& m, const std::string& name) {
     if (hasPath(module)) return resolveExact(m, module);
     for (const std::string& folder : searchFolders(m)) {
         Found found = resolveExact(m, folder + "\\" + module);
-        if (found.error == 0) return found;
+        if (found.error == 0 || found.error == ERROR_CALL_NOT_IMPLEMENTED) return found;
     }
     return Found();
 }
@@ -118,7 +117,7 @@ Found findModule(const Machine& m, const std::string& commandLine) {
         const std::string name = commandLine.substr(0, end);
         if (!name.empty()) {
             Found found = resolveCandidate(m, name);
-            if (found.error == 0) return found;
+            if (found.error == 0 || found.error == ERROR_CALL_NOT_IMPLEMENTED) return found;
             if (!haveFirst) {
                 first = found;
                 haveFirst = true;
@@ -179,7 +178,15 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
     } else {
         // Only MAX_PATH characters of a command line name the module.
         const std::string module = start.commandLine.substr(0, start.commandLine.find_first_of(" \t"));
-        found = module.size() > MAX_PATH ? Found{kErrorBadPathname, {}} : findModule(m, start.commandLine);
+        if (module.size() > MAX_PATH) {
+            winsim::notImplemented("CreateProcessA of a command line whose module name exceeds MAX_PATH");
+            return FALSE;
+        }
+        found = findModule(m, start.commandLine);
+    }
+    if (found.error == ERROR_CALL_NOT_IMPLEMENTED) {
+        winsim::notImplemented("CreateProcessA of the folder " + found.file.canonical);
+        return FALSE;
     }
     if (found.error) {
         start.error = found.error;
