@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "winsim/machine.h"
+#include "winsim/processes.h"
 
 // Pseudo-handles: constants that stand for the calling process and thread
 // wherever a handle is accepted. They need not be closed, and other areas
@@ -58,6 +59,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
         auto mutex = winsim::Ui::mutexOf(m.handles.get<winsim::KernelObject>(hHandle, kind));
         return waitForMutex(m, *mutex, dwMilliseconds);
     }
+    // Processes and threads that CreateProcessA started (processes.cpp).
+    if (kind == winsim::HandleKind::Process || kind == winsim::HandleKind::Thread)
+        return winsim::waitForProcessOrThread(m, hHandle, dwMilliseconds);
     winsim::notImplemented(std::string("WaitForSingleObject on a ") + winsim::toString(kind) + " handle");
     return WAIT_FAILED;
 }
