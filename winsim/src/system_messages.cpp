@@ -30,6 +30,7 @@ constexpr SystemMessage kMessages[] = {
     {145, "The directory is not empty.\r\n", "ディレクトリが空ではありません。\r\n"},
     {183, "Cannot create a file when that file already exists.\r\n",
      "既に存在するファイルを作成することはできません。\r\n"},
+    {206, "The filename or extension is too long.\r\n", "ファイル名または拡張子が長すぎます。\r\n"},
     {234, "More data is available.\r\n", "データがさらにあります。\r\n"},
     {259, "No more data is available.\r\n", "データはこれ以上ありません。\r\n"},
     {1004, "Invalid flags.\r\n", "フラグが無効です。\r\n"},
