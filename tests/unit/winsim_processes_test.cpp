@@ -202,34 +202,35 @@ TEST(WinsimCommandLine, SplitsAsTheCRuntimeDoes) {
 // The simulated pnputil.exe, started as the product starts it.
 class WinsimPnpUtil : public WinsimProcesses {
 protected:
-    void Publish(const std::string& name) {
-        m.files.writeFile("C:\\WINDOWS\\INF\\" + name, "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
-        m.files.writeFile("C:\\WINDOWS\\INF\\" + name.substr(0, name.size() - 4) + ".PNF", "PNF");
+    std::string Publish(const std::string& name) {
+        return m.driverStore.seed(m.files, "C:\\WINDOWS\\INF", name,
+                                  "[Version]\r\nSignature=\"$Windows NT$\"\r\n; " + name + "\r\n");
     }
-    DWORD Run(const char* commandLine) {
-        EXPECT_TRUE(Start(winsim::Processes::kPnpUtilPath, commandLine));
+    DWORD Run(const std::string& commandLine) {
+        EXPECT_TRUE(Start(winsim::Processes::kPnpUtilPath, commandLine.c_str()));
         return m.processes.starts.back().exitCode;
     }
 };
 
-TEST_F(WinsimPnpUtil, ForcedDeleteRemovesThePublishedInfAndItsPnf) {
-    Publish("oem3.inf");
-    Publish("oem4.inf");
-    EXPECT_EQ(Run("pnputil.exe -f -d OEM3.INF"), 0u);
-    EXPECT_FALSE(m.files.exists("C:\\WINDOWS\\INF\\oem3.inf"));
-    EXPECT_FALSE(m.files.exists("C:\\WINDOWS\\INF\\oem3.PNF"));
-    EXPECT_TRUE(m.files.exists("C:\\WINDOWS\\INF\\oem4.inf"));
-    EXPECT_TRUE(m.files.exists("C:\\WINDOWS\\INF\\oem4.PNF"));
-    EXPECT_EQ(Run("pnputil.exe -d oem4.inf -f"), 0u);
-    EXPECT_FALSE(m.files.exists("C:\\WINDOWS\\INF\\oem4.inf"));
+TEST_F(WinsimPnpUtil, ForcedDeleteRemovesThePublishedPackage) {
+    const std::string first = Publish("a.inf");
+    const std::string second = Publish("b.inf");
+    ASSERT_EQ(first, "oem0.inf");
+    EXPECT_EQ(Run("pnputil.exe -f -d OEM0.INF"), 0u);
+    EXPECT_EQ(m.driverStore.find(m.files, first), nullptr);
+    EXPECT_FALSE(m.files.exists("C:\\WINDOWS\\INF\\oem0.inf"));
+    EXPECT_FALSE(m.files.exists("C:\\WINDOWS\\INF\\oem0.PNF"));
+    EXPECT_NE(m.driverStore.find(m.files, second), nullptr);
+    EXPECT_EQ(Run("pnputil.exe -d " + second + " -f"), 0u);
+    EXPECT_TRUE(m.driverStore.published(m.files).empty());
 }
 
 TEST_F(WinsimPnpUtil, UnknownPackageOrMissingRightsGiveAnExitCode) {
     EXPECT_EQ(Run("pnputil.exe -f -d oem77.inf"), (DWORD)ERROR_FILE_NOT_FOUND);
-    Publish("oem5.inf");
+    const std::string package = Publish("c.inf");
     m.token.process = winsim::TokenIdentity::standardUser();
-    EXPECT_EQ(Run("pnputil.exe -f -d oem5.inf"), (DWORD)ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(m.files.exists("C:\\WINDOWS\\INF\\oem5.inf"));
+    EXPECT_EQ(Run("pnputil.exe -f -d " + package), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_NE(m.driverStore.find(m.files, package), nullptr);
 }
 
 TEST_F(WinsimPnpUtil, RemovedUtilityCannotBeStarted) {
