@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/version_info.h"
 
 AppContext* g_pAppContext = nullptr;
 
@@ -71,22 +72,7 @@ int GetModuleFolder(char* buffer, int size) {
     return 0;
 }
 
-DWORD GetFileVersionMS(const char* file) {
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file, &handle);
-    if (size == 0) return 0;
-    void* block = LocalAlloc(LPTR, size + 100);
-    if (!block) return 0;
-    DWORD version = 0;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    if (GetFileVersionInfoA(file, 0, size, block) &&
-        VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(&fixed), &fixedSize) && fixed &&
-        fixedSize >= sizeof(VS_FIXEDFILEINFO))
-        version = fixed->dwFileVersionMS;
-    LocalFree(block);
-    return version;
-}
+DWORD GetFileVersionMS(const char* file) { return QueryFileVersionMS(file); }
 
 int HandleRunningInstance(int action) {
     if (!g_pAppContext->bAlreadyRunning) return 0;

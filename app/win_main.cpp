@@ -4,9 +4,11 @@
 
 #include "app/app_context.h"
 #include "app/command_line.h"
+#include "app/dll_search.h"
 #include "app/environment.h"
 #include "app/messages.h"
 #include "app/product_settings.h"
+#include "app/wow64_relaunch.h"
 #include "install/install_sequence.h"
 #include "removal/remove_drivers.h"
 #include "res/resource.h"
@@ -42,9 +44,16 @@ void RunRemoveMode(int osCode) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int /*nCmdShow*/) {
+    RestrictDllSearchToSystemFolder();
     CReg productKey;
     InitAppContext(hInstance, &g_appContext, IDS_PRODUCT_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
     LoadProductSettings();
+
+    if (RunningUnderWow64()) {
+        RunNativeBuild(lpCmdLine);
+        ReleaseAppContext();
+        return 0;
+    }
 
     CommandLineSwitches switches;
     ScanCommandLine(lpCmdLine, switches);

@@ -2,15 +2,18 @@
 set(PRODUCT_SOURCES
   app/app_context.cpp
   app/command_line.cpp
+  app/dll_search.cpp
   app/environment.cpp
   app/messages.cpp
   app/placeholders.cpp
   app/product_settings.cpp
   app/win_main.cpp
+  app/wow64_relaunch.cpp
   sysaccess/path_text.cpp
   sysaccess/reg_info.cpp
   sysaccess/reg_key.cpp
   sysaccess/system_folders.cpp
+  sysaccess/version_info.cpp
   removal/device_instances.cpp
   removal/device_metadata_removal.cpp
   removal/driver_packages.cpp

@@ -45,6 +45,9 @@ BOOL WINAPI CloseHandle(HANDLE hObject) {
         m.lastError = e;
         return FALSE;
     }
+    // Closing the pseudo-handles of the current process and thread has no
+    // effect and succeeds.
+    if (hObject == GetCurrentProcess() || hObject == GetCurrentThread()) return TRUE;
     if (!m.handles.closeAny(hObject)) {
         m.lastError = ERROR_INVALID_HANDLE;
         return FALSE;

@@ -161,3 +161,19 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
     if (dll->loadCount > 0) --dll->loadCount;
     return TRUE;
 }
+
+BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags) {
+    winsim::Machine& m = winsim::current();
+    if (DWORD e = m.faults.check("SetDefaultDllDirectories")) {
+        m.lastError = e;
+        return FALSE;
+    }
+    const DWORD valid = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_USER_DIRS |
+                        LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS;
+    if (DirectoryFlags == 0 || (DirectoryFlags & ~valid)) {
+        m.lastError = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    m.modules.defaultDllDirectories = DirectoryFlags;
+    return TRUE;
+}

@@ -51,6 +51,11 @@ const std::vector<ExportRow>& exportTable() {
         {"COMCTL32.DLL", "InitCommonControlsEx", addressOf(&InitCommonControlsEx), Modules::makeVersion(4, 70), {}},
         {"KERNEL32.DLL", "IsWow64Process", addressOf(&IsWow64Process), 0, {{5, 1, 2}, {5, 2, 1}}},
         {"KERNEL32.DLL", "LCIDToLocaleName", addressOf(&LCIDToLocaleName), 0, {{6, 0, 0}}},
+        // Windows 8, and Vista and 7 with KB2533623 (dllDirectoryUpdateInstalled).
+        {"KERNEL32.DLL", "SetDefaultDllDirectories", addressOf(&SetDefaultDllDirectories), 0, {{6, 0, 0}}},
+        {"VERSION.DLL", "GetFileVersionInfoSizeA", addressOf(&GetFileVersionInfoSizeA), 0, {}},
+        {"VERSION.DLL", "GetFileVersionInfoA", addressOf(&GetFileVersionInfoA), 0, {}},
+        {"VERSION.DLL", "VerQueryValueA", addressOf(&VerQueryValueA), 0, {}},
         {"SHELL32.DLL", "SHGetKnownFolderPath", addressOf(&SHGetKnownFolderPath), 0, {{6, 0, 0}}},
     };
     return rows;
@@ -121,8 +126,8 @@ Modules::Modules() {
 
     // NTDLL and KERNEL32 are in every process; the rest is what the
     // program's import table names.
-    programImports = {"NTDLL.DLL",    "KERNEL32.DLL", "USER32.DLL",  "ADVAPI32.DLL",
-                      "SETUPAPI.DLL", "VERSION.DLL",  "COMCTL32.DLL"};
+    programImports = {"NTDLL.DLL",    "KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL",
+                      "SETUPAPI.DLL", "COMCTL32.DLL", "OLE32.DLL",  "MSVCRT.DLL"};
 }
 
 DllInfo& Modules::addDll(DllInfo dll) {
@@ -174,6 +179,9 @@ FARPROC Modules::exportOf(const DllInfo& dll, const std::string& name, const Sys
         if (dll.name != row.dll || name != row.name) continue;
         if (row.dllVersionSince && dll.versionMS < row.dllVersionSince) return nullptr;
         if (!runsOn(row.osSince, system)) return nullptr;
+        if (name == "SetDefaultDllDirectories" && !dllDirectoryUpdateInstalled &&
+            (system.major < 6 || (system.major == 6 && system.minor < 2)))
+            return nullptr;
     }
     return it->second;
 }

@@ -75,6 +75,8 @@ public:
     // KB2533623 (built into Windows 8 and later): without it Windows 7
     // rejects the LOAD_LIBRARY_SEARCH_* flags of LoadLibraryEx.
     bool dllDirectoryUpdateInstalled = true;
+    // The flags of the last SetDefaultDllDirectories call; 0 before any.
+    DWORD defaultDllDirectories = 0;
     // DLLs the program's import table names: they are loaded before the
     // program starts and stay loaded whatever FreeLibrary is called.
     std::set<std::string> programImports;

@@ -29,7 +29,11 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 UINT WINAPI GetSystemDirectoryA(LPSTR lpBuffer, UINT uSize);
 
 #define LOAD_LIBRARY_AS_DATAFILE 0x00000002
+#define LOAD_LIBRARY_SEARCH_APPLICATION_DIR 0x00000200
+#define LOAD_LIBRARY_SEARCH_USER_DIRS 0x00000400
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#define LOAD_LIBRARY_SEARCH_DEFAULT_DIRS 0x00001000
+BOOL WINAPI SetDefaultDllDirectories(DWORD DirectoryFlags);
 
 // --- synchronisation -------------------------------------------------------
 typedef struct _SECURITY_ATTRIBUTES {

@@ -1,0 +1,44 @@
+#include "app/wow64_relaunch.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/app_context.h"
+#include "app/messages.h"
+#include "res/resource.h"
+#include "sysaccess/path_text.h"
+
+bool RunningUnderWow64() {
+    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
+    HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+    if (!kernel32) return false;
+    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
+        reinterpret_cast<void*>(GetProcAddress(kernel32, "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+void RunNativeBuild(const char* commandLine) {
+    char path[kPathBufferSize] = {};
+    if (!CopyStringLimited(path, g_pAppContext->szModuleDir, kPathMaxChars) ||
+        !AppendStringLimited(path, kNativeBuildName, kPathMaxChars) || !IsFile(path)) {
+        ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
+        return;
+    }
+    ReleaseAppContext();
+
+    std::string line = std::string("\"") + path + "\" " + (commandLine ? commandLine : "");
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(path, &line[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                        &process)) {
+        ShowSystemError(GetLastError());
+        ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
+        return;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+}

@@ -1,0 +1,96 @@
+// The program's defences against files planted beside it, and the hand-over
+// from the 32-bit build to the 64-bit build on 64-bit Windows.
+#include "app/wow64_relaunch.h"
+#include "earlier_installation.h"
+#include "product_fixture.h"
+
+namespace {
+
+class ProcessSafetyTest : public ProductTest {
+protected:
+    ProcessSafetyTest() {
+        m.system.setJapanese();
+        seeded::LayOutMedia(m);
+    }
+    std::string NativeBuildPath() const { return ProgramFolder() + kNativeBuildName; }
+};
+
+TEST_F(ProcessSafetyTest, DllSearchIsRestrictedToTheSystemFolderWhereWindowsOffersIt) {
+    RunProgram("/R");
+    EXPECT_EQ(m.modules.defaultDllDirectories, (DWORD)LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+TEST_F(ProcessSafetyTest, WithoutSetDefaultDllDirectoriesTheProgramRunsOn) {
+    m.modules.dllDirectoryUpdateInstalled = false;  // Windows 7 without KB2533623
+    EXPECT_EQ(RunProgram(""), 0);
+    EXPECT_EQ(m.modules.defaultDllDirectories, 0u);
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(ProcessSafetyTest, TheCommonControlsVersionIsReadThroughTheSystemsVersionDll) {
+    RunProgram("/R");
+    // COMCTL32 6 (the manifest's) is newer than 4.70: the Ex initialisation.
+    ASSERT_EQ(m.modules.commonControls.initCommonControlsExCalls.size(), 1u);
+    EXPECT_EQ(m.modules.commonControls.initCommonControlsCalls, 0);
+    EXPECT_EQ(m.modules.outstandingLoads(), 0);
+}
+
+TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild) {
+    m.system.wow64 = true;
+    std::string seenCommandLine;
+    m.processes.install(NativeBuildPath(), [&](const std::string& commandLine, winsim::Machine& machine) -> DWORD {
+        seenCommandLine = commandLine;
+        // The 64-bit build must not find this process holding the mutex.
+        EXPECT_FALSE(machine.ui.findMutex("USBDriverInstall"));
+        return 0;
+    });
+    EXPECT_EQ(RunProgram("/R"), 0);
+    ASSERT_EQ(m.processes.starts.size(), 1u);
+    EXPECT_EQ(m.processes.starts[0].applicationName, NativeBuildPath());
+    EXPECT_EQ(seenCommandLine, "\"" + NativeBuildPath() + "\" /R");
+    EXPECT_TRUE(m.ui.boxes.empty());
+    // The 32-bit process itself removed and staged nothing.
+    EXPECT_EQ(m.faults.callsOf("SetupDiGetClassDevsA"), 0);
+    EXPECT_EQ(m.faults.callsOf("SetupCopyOEMInfA"), 0);
+    EXPECT_EQ(m.handles.openCount(), 0u);
+}
+
+TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) {
+    m.system.wow64 = true;
+    EXPECT_EQ(RunProgram(""), 0);
+    ASSERT_EQ(m.ui.boxes.size(), 1u);
+    EXPECT_EQ(m.ui.boxes[0].textUtf8, kInstallFailedText);
+    EXPECT_TRUE(m.processes.starts.empty());
+    EXPECT_EQ(m.faults.callsOf("SetupDiGetClassDevsA"), 0);
+    EXPECT_EQ(m.faults.callsOf("SetupCopyOEMInfA"), 0);
+    EXPECT_EQ(m.handles.openCount(), 0u);
+}
+
+TEST_F(ProcessSafetyTest, A64BitProcessRunsItself) {
+    m.processes.install(NativeBuildPath(), [](const std::string&, winsim::Machine&) -> DWORD { return 0; });
+    RunProgram("");
+    EXPECT_TRUE(m.processes.starts.empty());
+    EXPECT_EQ(m.driverStore.published(m.files).size(), 3u);
+}
+
+TEST_F(ProcessSafetyTest, APnpUtilPlantedBesideTheProgramOrInTheCurrentFolderNeverRuns) {
+    seeded::SeedEarlierInstallation(m);
+    int planted = 0;
+    auto plant = [&](const std::string& path) {
+        m.processes.install(path, [&](const std::string&, winsim::Machine&) -> DWORD {
+            ++planted;
+            return 0;
+        });
+    };
+    plant(ProgramFolder() + "pnputil.exe");
+    m.files.currentDirectory = "C:\\Users\\Public\\Downloads";
+    m.files.createDirectory(m.files.currentDirectory);
+    plant(m.files.currentDirectory + "\\pnputil.exe");
+    RunProgram("/R");
+    EXPECT_EQ(planted, 0);
+    EXPECT_EQ(m.processes.starts.size(), 3u);
+    for (const auto& start : m.processes.starts)
+        EXPECT_EQ(start.image, "C:\\WINDOWS\\system32\\pnputil.exe");
+}
+
+}  // namespace
