@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/version_info.h"
+#include "sysaccess/proc_address.h"
 
 AppContext* g_pAppContext = nullptr;
 
@@ -19,8 +20,7 @@ void InitCommonControlsOf(HMODULE comctl32) {
         return;
     }
     typedef BOOL(WINAPI * InitCommonControlsExFn)(const INITCOMMONCONTROLSEX*);
-    auto initEx = reinterpret_cast<InitCommonControlsExFn>(
-        reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControlsEx")));
+    auto initEx = LookUpProc<InitCommonControlsExFn>(comctl32, "InitCommonControlsEx");
     if (!initEx) return;
     INITCOMMONCONTROLSEX controls;
     controls.dwSize = sizeof(controls);

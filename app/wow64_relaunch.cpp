@@ -8,13 +8,13 @@
 #include "app/messages.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/proc_address.h"
 
 bool RunningUnderWow64() {
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
     HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
     if (!kernel32) return false;
-    auto isWow64 = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel32, "IsWow64Process")));
+    auto isWow64 = LookUpProc<IsWow64ProcessFn>(kernel32, "IsWow64Process");
     BOOL wow64 = FALSE;
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }

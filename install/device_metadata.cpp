@@ -9,6 +9,7 @@
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/proc_address.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ typedef int(WINAPI* LCIDToLocaleNameFn)(LCID, LPWSTR, int, DWORD);
 const WCHAR kShell32[] = {'s', 'h', 'e', 'l', 'l', '3', '2', '.', 'd', 'l', 'l', 0};
 const WCHAR kKernel32[] = {'K', 'e', 'r', 'n', 'e', 'l', '3', '2', '.', 'd', 'l', 'l', 0};
 constexpr int kLocaleNameSize = 1024;
-
-template <class Fn>
-Fn LookUp(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 size_t WideLength(const WCHAR* text) {
     size_t n = 0;
@@ -52,15 +48,15 @@ bool ToAnsiPath(const WCHAR* wide, char* out) {
     return true;
 }
 
-const UINT kPackages[] = {IDS_METADATA_FIRST, IDS_METADATA_FIRST + 1, IDS_METADATA_LAST};
-
 }  // namespace
+
+const UINT kMetadataPackageIds[3] = {IDS_METADATA_FIRST, IDS_METADATA_FIRST + 1, IDS_METADATA_LAST};
 
 int QueryKnownFolderPathW(WCHAR* out) {
     HMODULE shell32 = LoadLibraryW(kShell32);
     if (!shell32) return 0;
     int result = 0;
-    if (auto getPath = LookUp<SHGetKnownFolderPathFn>(shell32, "SHGetKnownFolderPath")) {
+    if (auto getPath = LookUpProc<SHGetKnownFolderPathFn>(shell32, "SHGetKnownFolderPath")) {
         LPWSTR path = nullptr;
         if (SUCCEEDED(getPath(FOLDERID_DeviceMetadataStore, 0, nullptr, &path))) {
             result = CopyWide(out, path) ? 1 : 0;
@@ -76,7 +72,7 @@ int QueryLocaleNameW(LCID locale, WCHAR* out) {
     HMODULE kernel32 = LoadLibraryW(kKernel32);
     if (!kernel32) return 0;
     int count = 0;
-    if (auto toName = LookUp<LCIDToLocaleNameFn>(kernel32, "LCIDToLocaleName")) {
+    if (auto toName = LookUpProc<LCIDToLocaleNameFn>(kernel32, "LCIDToLocaleName")) {
         count = toName(locale, name, kLocaleNameSize, 0);
         if (count != 0 && !CopyWide(out, name)) count = 0;
     }
@@ -119,7 +115,7 @@ int DeployDeviceMetadata() {
     char source[kPathBufferSize] = {};
     if (!GetMetadataSourceDir(source) || !AddBackslash(source, kPathBufferSize)) return 0;
 
-    for (UINT id : kPackages) {
+    for (UINT id : kMetadataPackageIds) {
         char name[kPathBufferSize] = {};
         if (LoadResString(id, name, sizeof(name)) == 0 || name[0] == '\0') return 0;
         const std::string from = std::string(source) + name;

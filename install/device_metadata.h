@@ -8,6 +8,10 @@
 // The LCID whose locale subfolder of the store receives the packages.
 constexpr LCID kMetadataLocale = 1041;  // ja-JP
 
+// String IDs of the three package file names, in the order both the
+// deployment and the removal take them.
+extern const UINT kMetadataPackageIds[3];
+
 // Copies the three packages into the store's ja-JP folder, creating that
 // folder if needed. 1 when all three were copied.
 int DeployDeviceMetadata();

@@ -11,8 +11,6 @@
 
 namespace {
 
-const UINT kPackages[] = {IDS_METADATA_FIRST, IDS_METADATA_FIRST + 1, IDS_METADATA_LAST};
-
 // The package's path in the store, or an empty string when its name does
 // not load.
 std::string PackagePath(const char* store, UINT id) {
@@ -28,12 +26,12 @@ int RemoveDeviceMetadata() {
     if (!GetMetadataStoreDir(store)) return 0;
     if (!AddBackslash(store, kPathBufferSize)) return 0;
 
-    for (UINT id : kPackages) {
+    for (UINT id : kMetadataPackageIds) {
         const std::string path = PackagePath(store, id);
         // A directory of that name is neither the package nor removed.
         if (!path.empty() && IsFile(path.c_str())) DeleteFileA(path.c_str());
     }
-    for (UINT id : kPackages) {
+    for (UINT id : kMetadataPackageIds) {
         const std::string path = PackagePath(store, id);
         if (!path.empty() && IsFile(path.c_str())) return 0;
     }

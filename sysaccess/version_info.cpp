@@ -1,6 +1,7 @@
 #include "sysaccess/version_info.h"
 
 #include "sysaccess/path_text.h"
+#include "sysaccess/proc_address.h"
 
 namespace {
 
@@ -14,11 +15,6 @@ const char kVersionDll[] = "\\version.dll";
 // functions of some VERSION.DLL releases convert the record in place.
 constexpr DWORD kBlockMargin = 100;
 
-template <class Fn>
-Fn LookUp(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 HMODULE LoadSystemVersionDll() {
     char path[kPathBufferSize] = {};
     const UINT length = GetSystemDirectoryA(path, kPathBufferSize);
@@ -29,9 +25,9 @@ HMODULE LoadSystemVersionDll() {
 }
 
 DWORD ReadVersionMS(HMODULE version, const char* file) {
-    auto getSize = LookUp<GetFileVersionInfoSizeFn>(version, "GetFileVersionInfoSizeA");
-    auto getInfo = LookUp<GetFileVersionInfoFn>(version, "GetFileVersionInfoA");
-    auto query = LookUp<VerQueryValueFn>(version, "VerQueryValueA");
+    auto getSize = LookUpProc<GetFileVersionInfoSizeFn>(version, "GetFileVersionInfoSizeA");
+    auto getInfo = LookUpProc<GetFileVersionInfoFn>(version, "GetFileVersionInfoA");
+    auto query = LookUpProc<VerQueryValueFn>(version, "VerQueryValueA");
     if (!getSize || !getInfo || !query) return 0;
 
     DWORD handle = 0;
