@@ -84,7 +84,12 @@ int RemoveDeviceInstances(UINT hardwareIdString) {
                 scanning = false;
                 break;
             }
+            // The device is gone: a second entry naming the target (in
+            // another case, say) must not remove it again, which would fail
+            // with ERROR_NO_SUCH_DEVINST and report a removal that worked as
+            // an error.
             removed = 1;
+            break;
         }
         LocalFree(ids);
     }

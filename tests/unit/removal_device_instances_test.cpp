@@ -181,3 +181,15 @@ TEST_F(RemoveDeviceInstancesTest, WithoutADeviceSetNothingIsTouched) {
     EXPECT_EQ(m.faults.callsOf("SetupDiDestroyDeviceInfoList"), 0);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"Error|The parameter is incorrect.\r\n"}));
 }
+
+namespace {
+
+TEST_F(RemoveDeviceInstancesTest, ATargetListedTwiceIsRemovedOnceWithoutABox) {
+    AddDevice(kMi00, {"USB\\VID_1A2B&PID_3C4D&MI_00", "usb\\vid_1a2b&pid_3c4d&mi_00"}, false);
+    EXPECT_EQ(RemoveDeviceInstances(IDS_HWID_MI00), 1);
+    EXPECT_FALSE(m.devices.exists(kMi00));
+    EXPECT_EQ(m.faults.callsOf("SetupDiCallClassInstaller"), 1);
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+}  // namespace
