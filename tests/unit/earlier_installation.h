@@ -45,7 +45,8 @@ EarlierInstallation SeedEarlierInstallation(winsim::Machine& m, bool xp = false)
 // USB\VID_1A2B&PID_3C4E, a service "qtx0bus2", a file "qtx0bus.sys.bak",
 // another vendor's package that a foreign device's Driver value points at,
 // an INF naming the phone's ID only on its second model line, metadata
-// packages of another locale, a window whose property is "cdromlauncher".
+// packages of another locale, a window whose property is "cdromlauncher"
+// (which, sharing the launcher's atom, is told of the change as well).
 // Take() records them; ExpectUnchanged() checks each is still there, byte
 // for byte.
 class ForeignLookAlikes {

@@ -198,8 +198,6 @@ TEST_F(LauncherTest, OnlyTheExactStringPropertyGetsOneSentMessage) {
     HWND exact = Window("exact");
     m.ui.window(exact)->addProperty("Other", nullptr);
     m.ui.window(exact)->addProperty("CDROMLauncher", nullptr);
-    HWND otherCase = Window("other case");
-    m.ui.window(otherCase)->addProperty("CDROMLAUNCHER", nullptr);
     HWND atom = Window("atom");
     m.ui.window(atom)->addProperty(static_cast<WORD>(0x1234), nullptr);
     HWND none = Window("none");
@@ -209,10 +207,34 @@ TEST_F(LauncherTest, OnlyTheExactStringPropertyGetsOneSentMessage) {
     const auto& received = m.ui.window(exact)->received;
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].msg, (UINT)WM_DEVICECHANGE);
+    EXPECT_EQ(received[0].wParam, 0u);
+    EXPECT_EQ(received[0].lParam, 0);
     EXPECT_TRUE(received[0].sent);
-    EXPECT_TRUE(m.ui.window(otherCase)->received.empty());
     EXPECT_TRUE(m.ui.window(atom)->received.empty());
     EXPECT_TRUE(m.ui.window(none)->received.empty());
+}
+
+TEST_F(LauncherTest, ThePropertyNameIsComparedAsTheAtomTableSpellsIt) {
+    // Property names are atoms: "cdromlauncher" registered first is how the
+    // system spells the name for every window, and the comparison, which
+    // respects case, then finds no launcher at all.
+    HWND otherCase = Window("other case");
+    m.ui.window(otherCase)->addProperty("cdromlauncher", nullptr);
+    HWND launcher = Window("launcher");
+    m.ui.window(launcher)->addProperty("CDROMLauncher", nullptr);
+    NotifyLauncherWindows();
+    EXPECT_TRUE(m.ui.window(otherCase)->received.empty());
+    EXPECT_TRUE(m.ui.window(launcher)->received.empty());
+}
+
+TEST_F(LauncherTest, AWindowRegisteringTheNameInAnotherCaseLaterIsToldToo) {
+    HWND launcher = Window("launcher");
+    m.ui.window(launcher)->addProperty("CDROMLauncher", nullptr);
+    HWND otherCase = Window("other case");
+    m.ui.window(otherCase)->addProperty("CDROMLAUNCHER", nullptr);
+    NotifyLauncherWindows();
+    EXPECT_EQ(m.ui.window(launcher)->received.size(), 1u);
+    EXPECT_EQ(m.ui.window(otherCase)->received.size(), 1u);
 }
 
 TEST_F(LauncherTest, AHungLauncherIsGivenUpOnAndTheOthersAreStillTold) {

@@ -3,6 +3,8 @@
 // message_box_api.cpp, mutex_api.cpp and process_api.cpp.
 #include "winsim/ui.h"
 
+#include "winsim/file_system.h"
+
 #include "winsim/machine.h"
 
 namespace winsim {
@@ -18,6 +20,9 @@ struct MutexHandle : KernelObject {
 };
 
 void TopLevelWindow::addProperty(const std::string& name, HANDLE data) {
+    // SetProp adds the name to the atom table: a name that differs from a
+    // registered one only in case takes that atom, with its spelling.
+    if (propertyAtoms) propertyAtoms->emplace(upperName(name), name);
     WindowProperty property;
     property.name = name;
     property.data = data;
@@ -31,6 +36,11 @@ void TopLevelWindow::addProperty(WORD atom, HANDLE data) {
     properties.push_back(property);
 }
 
+std::string Ui::propertyAtomName(const std::string& name) const {
+    auto it = propertyAtoms.find(upperName(name));
+    return it == propertyAtoms.end() ? name : it->second;
+}
+
 Ui::Ui() = default;
 Ui::~Ui() = default;
 
@@ -40,6 +50,7 @@ HWND Ui::addWindow(const std::string& className, const std::string& title) {
     nextWindow_ += 0x10;
     w.className = className;
     w.title = title;
+    w.propertyAtoms = &propertyAtoms;
     windows.push_front(w);
     return w.hwnd;
 }

@@ -258,7 +258,8 @@ int WINAPI EnumPropsA(HWND hWnd, PROPENUMPROCA lpEnumFunc) {
     for (const winsim::WindowProperty& property : properties) {
         // String properties arrive as a string in the ANSI code page; an
         // integer atom arrives as itself in place of the pointer.
-        const std::string ansi = property.atom ? std::string() : winsim::utf8ToAcp(property.name);
+        const std::string ansi =
+            property.atom ? std::string() : winsim::utf8ToAcp(m.ui.propertyAtomName(property.name));
         LPCSTR name = property.atom ? reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(property.atom)) : ansi.c_str();
         result = lpEnumFunc(hWnd, name, property.data);
         if (!result) break;

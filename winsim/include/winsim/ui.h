@@ -53,6 +53,9 @@ struct TopLevelWindow {
     bool hung = false;        // its thread answers no sent message any more
     bool messageBox = false;  // a box that MessageBoxA of the program shows
     std::vector<WindowProperty> properties;  // in the order EnumPropsA reports them
+    // The session's atom table, which holds the names of string properties
+    // (set by Ui::addWindow).
+    std::map<std::string, std::string>* propertyAtoms = nullptr;
     // What the window procedure returns for a sent message (0 when absent).
     std::map<UINT, LRESULT> replies;
     std::vector<WindowMessage> received;
@@ -79,6 +82,13 @@ public:
     void moveToTop(HWND hwnd);
     std::list<TopLevelWindow> windows;  // in Z order, top first
     HWND foreground = nullptr;          // the last window SetForegroundWindow activated
+
+    // Window property names are global atoms: names that differ only in
+    // case share one atom, which keeps the spelling of its first
+    // registration. By upper-cased name.
+    std::map<std::string, std::string> propertyAtoms;
+    // The spelling EnumPropsA reports for a string property's name.
+    std::string propertyAtomName(const std::string& name) const;
 
     std::vector<MessageBoxRecord> boxes;  // in the order they were shown
     // Answers for the next message boxes, taken in the order the boxes are
