@@ -73,7 +73,8 @@ int AppendResStringWhole(UINT id, char* buffer, int size) {
 
 int AddBackslash(char* text, int size) {
     const int n = lstrlenA(text);
-    if (n >= size - 1 || n < 1 || text[n - 1] == '\\') return 0;
+    // A trail byte 0x5C (the end of 表 in code page 932) is no backslash.
+    if (n >= size - 1 || n < 1 || (text[n - 1] == '\\' && GetByteType(text, n - 1) == SingleByte)) return 0;
     text[n] = '\\';
     text[n + 1] = '\0';
     return 1;

@@ -84,6 +84,19 @@ TEST_F(PathTextTest, BackslashRulesKeepRootsAndDoubleByteTrailBytes) {
     EXPECT_EQ(hyoSlash, std::string("C:\\") + kHyo + "\\");
 }
 
+TEST_F(PathTextTest, AddBackslashFollowsAFolderNameThatEndsInTheTrailByte0x5C) {
+    // "C:\表" ends in a double-byte character whose second byte is 0x5C: it
+    // needs its backslash like any folder name (found by the path_text fuzz
+    // target).
+    std::string hyo = std::string("C:\\") + kHyo;
+    char path[kPathBufferSize] = {};
+    std::strcpy(path, hyo.c_str());
+    EXPECT_EQ(AddBackslash(path, kPathBufferSize), 1);
+    EXPECT_EQ(std::string(path), hyo + "\\");
+    EXPECT_EQ(AddBackslash(path, kPathBufferSize), 0);
+    EXPECT_EQ(std::string(path), hyo + "\\");
+}
+
 TEST_F(PathTextTest, ReplaceExtensionFindsTheLastSingleByteDot) {
     char oem[kPathBufferSize] = "C:\\WINDOWS\\INF\\oem12.inf";
     EXPECT_EQ(ReplaceExtension(oem, ".PNF", kPathMaxChars), 1);
