@@ -257,6 +257,23 @@ TEST_F(ProductTest, TheDriversFolderIsFoundBesideAJapaneseProgramFolder) {
     EXPECT_STREQ(folder, "C:\\Setup\\Drivers");
 }
 
+TEST_F(ProductTest, AProgramPathLongerThanMaxPathGivesNoDriversFolder) {
+    // The program's folder is unknown (GetModuleFileNameA cuts the path):
+    // the Drivers folder in the current drive's root is not taken for the
+    // media (found by the path_text fuzz target).
+    m.modules.programPath = "C:\\" + std::string(270, 'p') + "\\210QX_USB.exe";
+    m.files.importHostTree(std::string(MEDIA_DIR) + "/Drivers", "C:\\Drivers");
+    InitContext();
+    ASSERT_STREQ(context_.szModuleDir, "");
+
+    char folder[MAX_PATH + 1];
+    EXPECT_EQ(GetDriverSourceDir(folder), 0);
+    EXPECT_STREQ(folder, "");
+    EXPECT_EQ(CInstall(OS_WIN7).CopyOemInfs(), 0);
+    EXPECT_EQ(m.faults.callsOf("SetupCopyOEMInfA"), 0);
+    EXPECT_TRUE(m.driverStore.published(m.files).empty());
+}
+
 TEST_F(OemInfStoreTest, CodesUpToTenTouchNothing) {
     ImportMedia();
     m.files.writeFile(kInfFolder + "\\oem0.inf", kOldProductInf);
