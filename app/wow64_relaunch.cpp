@@ -21,7 +21,10 @@ bool RunningUnderWow64() {
 
 void RunNativeBuild(const char* commandLine) {
     char path[kPathBufferSize] = {};
-    if (!CopyStringLimited(path, g_pAppContext->szModuleDir, kPathMaxChars) ||
+    // Without the program's folder the bare name would be looked for in the
+    // current folder, where anyone may have put a file of that name.
+    if (g_pAppContext->szModuleDir[0] == '\0' ||
+        !CopyStringLimited(path, g_pAppContext->szModuleDir, kPathMaxChars) ||
         !AppendStringLimited(path, kNativeBuildName, kPathMaxChars) || !IsFile(path)) {
         ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
         return;

@@ -66,6 +66,26 @@ TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) 
     EXPECT_EQ(m.handles.openCount(), 0u);
 }
 
+TEST_F(ProcessSafetyTest, AnUnknownProgramFolderHandsTheRunToNoProgramOfTheCurrentFolder) {
+    // A program path longer than MAX_PATH leaves the program's folder
+    // unknown; a 64-bit build planted in the current folder must not run.
+    m.system.wow64 = true;
+    m.modules.programPath = "C:\\" + std::string(270, 'p') + "\\210QX_USB.exe";
+    m.files.currentDirectory = "C:\\Users\\Public\\Downloads";
+    int planted = 0;
+    m.processes.install(m.files.currentDirectory + "\\" + kNativeBuildName,
+                        [&](const std::string&, winsim::Machine&) -> DWORD {
+                            ++planted;
+                            return 0;
+                        });
+    EXPECT_EQ(RunProgram("/R"), 0);
+    EXPECT_EQ(planted, 0);
+    EXPECT_TRUE(m.processes.starts.empty());
+    ASSERT_EQ(m.ui.boxes.size(), 1u);
+    EXPECT_EQ(m.ui.boxes[0].textUtf8, kInstallFailedText);
+    EXPECT_EQ(m.handles.openCount(), 0u);
+}
+
 TEST_F(ProcessSafetyTest, A64BitProcessRunsItself) {
     m.processes.install(NativeBuildPath(), [](const std::string&, winsim::Machine&) -> DWORD { return 0; });
     RunProgram("");
