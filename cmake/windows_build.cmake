@@ -23,6 +23,45 @@ target_link_libraries(usb210qx PRIVATE ${WINDOWS_SYSTEM_LIBRARIES})
 # shipped program leaves it out (it is about three quarters of the file).
 target_link_options(usb210qx PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
 
+# The shipped install media, laid out in media/ of the build tree by
+# `cmake --build --preset windows --target usb_media`:
+#   USB\210QX_USB.exe       the 32-bit program (it runs on every Windows;
+#                           on 64-bit Windows it hands the run to the next)
+#   USB\210QX_USB_x64.exe   this 64-bit build (app/wow64_relaunch.h)
+#   Drivers\, metadata\     the media's folders, beside USB
+# The 32-bit program is built here too, in i686/ of this tree with the i686
+# toolchain and the program only; it is not part of the default build.
+# Each copy is checked to be a PE image of the machine its name promises.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  include(ExternalProject)
+  ExternalProject_Add(program_i686
+    SOURCE_DIR ${CMAKE_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/i686
+    CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
+               -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DBUILD_TESTS=OFF
+               -DWARNINGS_AS_ERRORS=${WARNINGS_AS_ERRORS}
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target usb210qx
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    EXCLUDE_FROM_ALL ON)
+
+  set(USB_MEDIA_FOLDER ${CMAKE_BINARY_DIR}/media)
+  set(USB_PROGRAM_32 ${USB_MEDIA_FOLDER}/USB/210QX_USB.exe)
+  set(USB_PROGRAM_64 ${USB_MEDIA_FOLDER}/USB/210QX_USB_x64.exe)
+  add_custom_target(usb_media
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${USB_MEDIA_FOLDER}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${USB_MEDIA_FOLDER}/USB
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_BINARY_DIR}/i686/210QX_USB.exe ${USB_PROGRAM_32}
+    COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:usb210qx> ${USB_PROGRAM_64}
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/media/Drivers ${USB_MEDIA_FOLDER}/Drivers
+    COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/media/metadata ${USB_MEDIA_FOLDER}/metadata
+    COMMAND sh -c "${CMAKE_OBJDUMP} -f '${USB_PROGRAM_32}' | grep -q 'file format pei-i386$'"
+    COMMAND sh -c "${CMAKE_OBJDUMP} -f '${USB_PROGRAM_64}' | grep -q 'file format pei-x86-64$'"
+    DEPENDS usb210qx program_i686
+    COMMENT "Laying out the install media in ${USB_MEDIA_FOLDER}"
+    VERBATIM)
+endif()
+
 if(NOT BUILD_TESTS)
   return()
 endif()
