@@ -58,7 +58,7 @@ const PublishedPackage* DriverStore::find(const FileSystem& files, const std::st
 
 std::string DriverStore::nextName(const FileSystem& files, const std::string& infFolder) const {
     for (unsigned n = 0;; ++n) {
-        const std::string name = "oem" + std::to_string(n) + ".inf";
+        std::string name = "oem" + std::to_string(n) + ".inf";
         const bool recorded = std::any_of(packages_.begin(), packages_.end(),
                                           [&name](const PublishedPackage& p) { return sameName(p.publishedName, name); });
         if (!recorded && !files.exists(infFolder + "\\" + name)) return name;

@@ -101,7 +101,7 @@ struct InfParseResult {
 // UTF-8 byte-order mark, otherwise the ANSI code page given.
 std::u16string decodeInfText(const std::string& bytes, UINT ansiCodePage);
 
-InfParseResult parseInf(const std::u16string& text);
+InfParseResult parseInf(const std::u16string& input);
 
 bool equalsIgnoreCase(const std::u16string& a, const std::u16string& b);
 

@@ -91,11 +91,9 @@ int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     record.window = m.ui.showMessageBox(record.captionUtf8);
     const size_t index = m.ui.boxes.size();
     m.ui.boxes.push_back(record);
-    if (m.ui.onMessageBox) {
-        // A copy: the callback may show boxes of its own, which grows the list.
-        const winsim::MessageBoxRecord shown = record;
-        m.ui.onMessageBox(shown);
-    }
+    // The callback gets this call's own record, not the list's element: it
+    // may show boxes of its own, which grows the list.
+    if (m.ui.onMessageBox) m.ui.onMessageBox(record);
     // Someone pressed a button meanwhile by sending WM_COMMAND with its id,
     // as a watcher program does.
     if (winsim::TopLevelWindow* box = m.ui.window(record.window)) {

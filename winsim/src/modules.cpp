@@ -72,8 +72,8 @@ bool runsOn(const std::vector<OsRelease>& since, const SystemInfo& system) {
 }
 
 // Version numbers of Windows 7 SP1 (build 7601.17514).
-const DWORD kWin7MS = Modules::makeVersion(6, 1);
-const DWORD kWin7LS = Modules::makeVersion(7601, 17514);
+constexpr DWORD kWin7MS = Modules::makeVersion(6, 1);
+constexpr DWORD kWin7LS = Modules::makeVersion(7601, 17514);
 
 DllInfo systemDll(const char* name, const char* file, DWORD versionMS, DWORD versionLS) {
     DllInfo dll;

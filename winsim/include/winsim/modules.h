@@ -54,7 +54,7 @@ class Modules {
 public:
     Modules();  // the DLLs of a 64-bit Windows 7 SP1 system
 
-    static DWORD makeVersion(WORD high, WORD low) { return (static_cast<DWORD>(high) << 16) | low; }
+    static constexpr DWORD makeVersion(WORD high, WORD low) { return (static_cast<DWORD>(high) << 16) | low; }
 
     std::string programPath = "C:\\Program Files\\210QX\\USB\\210QX_USB.exe";
     HINSTANCE programInstance = reinterpret_cast<HINSTANCE>(0x400000);
