@@ -102,11 +102,10 @@ int CRegInfo::OpenKeyPathById(HKEY root, UINT pathId, HKEY* out, REGSAM access) 
 
 int CRegInfo::GetDriverKey(HKEY parent, const char* instance, char* classGuid, char* number) {
     char driver[kPathBufferSize] = {};
-    DWORD length = sizeof(driver);
-    DWORD type = 0;
     // One byte fewer than the buffer: the value is copied without a
     // terminator, and a value that fills the buffer must still end in one.
-    length = sizeof(driver) - 1;
+    DWORD length = sizeof(driver) - 1;
+    DWORD type = 0;
     if (!QueryKeyValue(parent, instance, kDriverValue, reinterpret_cast<BYTE*>(driver), &length, &type)) return 0;
     if (driver[0] == '\0') return 1;
     const char* slash = std::strchr(driver, '\\');
