@@ -4,7 +4,11 @@
 # stay fast. Used by scripts/run.sh and scripts/test.sh.
 set -euo pipefail
 
-packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64)
+# clang with its runtime libraries (libFuzzer and the sanitizers, in
+# libclang-rt-14-dev) builds the fuzz targets; clang-tidy, cppcheck and
+# python3 run the static analysis.
+packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64
+          clang libclang-rt-14-dev clang-tidy cppcheck python3)
 
 missing=()
 for package in "${packages[@]}"; do
