@@ -3,7 +3,10 @@
 #   - the native build (simulated machine, sanitizers on) and its tests;
 #   - the Windows x86_64 build and its tests under Wine: the conformance
 #     tests in code pages 1252 and 932, and the end-to-end smoke tests;
-#   - the Windows i686 build (build only: it needs a 32-bit Wine to run).
+#   - the Windows i686 build (build only: it needs a 32-bit Wine to run);
+#   - a short fuzz run of every fuzz target (scripts/fuzz.sh, 50 s in all);
+#   - the static analysis of the product and winsim
+#     (scripts/static_analysis.sh).
 # Installs the packages it needs first. Build output goes to
 # build/logs/*.log and is shown only when a build fails. Exits non-zero on
 # any failure and ends with the test summaries.
@@ -59,11 +62,25 @@ for preset in native windows; do
     [ "${PIPESTATUS[0]}" = 0 ] || status=1
 done
 
+# The fuzz run and the static analysis show their own reports; their
+# results join the summary.
+echo
+echo "===== fuzz"
+bash scripts/fuzz.sh 50 2>&1 | tee "$logs/fuzz.log"
+if [ "${PIPESTATUS[0]}" = 0 ]; then fuzz_result=passed; else fuzz_result=FAILED; status=1; fi
+
+echo
+echo "===== static analysis"
+bash scripts/static_analysis.sh 2>&1 | tee "$logs/static-analysis.log"
+if [ "${PIPESTATUS[0]}" = 0 ]; then analysis_result=passed; else analysis_result=FAILED; status=1; fi
+
 echo
 echo "===== summary"
 for preset in native windows windows-i686; do
     [[ " ${built[*]} " == *" $preset "* ]] || echo "$preset: build FAILED"
 done
+echo "fuzz: $fuzz_result"
+echo "static analysis: $analysis_result"
 for run in "${runs[@]}"; do
     echo "$run tests:"
     sed -n '/tests passed/,$p' "$logs/ctest-$run.log"
