@@ -90,3 +90,6 @@ target_include_directories(conformance_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/c
 target_link_libraries(conformance_tests PRIVATE gtest ${WINDOWS_SYSTEM_LIBRARIES})
 
 add_subdirectory(tests/e2e)
+
+# The benchmark's floor program (bench/run.sh).
+add_subdirectory(bench)
