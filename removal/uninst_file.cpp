@@ -4,6 +4,7 @@
 
 #include "app/environment.h"
 #include "app/messages.h"
+#include "install/oem_inf_store.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/reg_info.h"
@@ -21,6 +22,16 @@ int BuildDriverFilePath(char* out, const char* folder, UINT id) {
     out[0] = '\0';
     return CopyStringLimited(out, folder, kPathMaxChars) && AddBackslash(out, kPathBufferSize) &&
            AppendResStringWhole(id, out, kPathBufferSize);
+}
+
+// Whether the INF folder's copy of `name` is the phone's INF, or is not
+// there at all (its .PNF twin may still be left over from the phone).
+bool IsPhoneInfOrGone(int osCode, const char* infDir, const char* name) {
+    char path[kPathBufferSize] = {};
+    if (!CUninstFile::BuildFilePath(path, infDir, name, kInfExtension)) return false;
+    if (!IsFile(path)) return true;
+    CInstall store(osCode);
+    return store.IsProductInf(path) == 1;
 }
 
 }  // namespace
@@ -78,6 +89,11 @@ int CUninstFile::DeleteInfFiles() {
             return 0;
         char name[kPathBufferSize] = {};
         if (!registry.FindInfName(HKEY_LOCAL_MACHINE, keyPath, name)) continue;
+        // The function may run a driver that is not the phone's: Windows'
+        // own usb.inf for a composite device plugged in before its drivers
+        // were installed, or another product's package. That INF is left
+        // alone; the phone's own copies are found by the oem*.inf scan.
+        if (!IsPhoneInfOrGone(m_osCode, infDir, name)) continue;
 
         RemoveFileByParts(infDir, name, kInfExtension);
         if (xp) RemoveFileByParts(lastGoodInfDir, name, kInfExtension);

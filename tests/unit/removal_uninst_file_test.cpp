@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/environment.h"
+#include "earlier_installation.h"
 #include "product_fixture.h"
 #include "removal/uninst_file.h"
 
@@ -77,6 +78,10 @@ protected:
     size_t handlesBefore_ = 0;
 };
 
+// An INF of the phone, which the deletion checks before it deletes the copy
+// a driver key names.
+std::string PhoneInf() { return seeded::MediaFile("Drivers/qtx0bus.inf"); }
+
 const std::vector<std::string> kNone;
 const std::vector<std::string> kAll(std::begin(kSysFiles), std::end(kSysFiles));
 
@@ -120,7 +125,7 @@ TEST_F(UninstFileTest, OtherSystemsLeaveTheLastGoodFoldersAlone) {
         WriteSysFiles(kDrivers);
         WriteSysFiles(kLastGoodDrivers);
         m.files.writeFile(std::string(kLastGoodInf) + "oem3.inf", "[Version]");
-        m.files.writeFile(std::string(kInf) + "oem3.inf", "[Version]");
+        m.files.writeFile(std::string(kInf) + "oem3.inf", PhoneInf());
         AddInstance("USB\\VID_1A2B&PID_3C4D\\5&0001", std::string(kUsbClass) + "\\0003", "oem3.inf");
         CUninstFile files(code);
         EXPECT_EQ(files.DeleteAll(), 1) << code;
@@ -152,8 +157,9 @@ TEST_F(UninstFileTest, TheInfAndPnfOfEachFunctionsFirstInstanceAreDeleted) {
     AddInstance("USB\\VID_1A2B&PID_3C4D\\5&0002", std::string(kUsbClass) + "\\0005", "oem5.inf");
     // Interface 00: only the PNF of oem4 is left.
     AddInstance("USB\\VID_1A2B&PID_3C4D&MI_00\\6&0001&0&0000", std::string(kModemClass) + "\\0004", "oem4.inf");
-    for (const char* name : {"oem3.inf", "oem3.PNF", "oem4.PNF", "oem5.inf", "oem5.PNF"})
+    for (const char* name : {"oem3.PNF", "oem4.PNF", "oem5.inf", "oem5.PNF"})
         m.files.writeFile(std::string(kInf) + name, "x");
+    m.files.writeFile(std::string(kInf) + "oem3.inf", PhoneInf());
     m.files.setAttributes(std::string(kInf) + "oem3.PNF", FILE_ATTRIBUTE_READONLY);
 
     CUninstFile files(OS_WIN2003);
@@ -173,6 +179,7 @@ TEST_F(UninstFileTest, OnXpTheLastGoodInfCopiesGoToo) {
     AddInstance("USB\\VID_1A2B&PID_3C4D&MI_03\\6&0001&0&0003", std::string(kModemClass) + "\\0006", "oem6.inf");
     for (const char* folder : {kInf, kLastGoodInf})
         for (const char* name : {"oem6.inf", "oem6.PNF"}) m.files.writeFile(std::string(folder) + name, "x");
+    m.files.writeFile(std::string(kInf) + "oem6.inf", PhoneInf());
     CUninstFile files(OS_WINXP);
     EXPECT_EQ(files.DeleteAll(), 1);
     for (const char* folder : {kInf, kLastGoodInf})
@@ -183,7 +190,7 @@ TEST_F(UninstFileTest, OnXpWithoutLastGoodFoldersTheRunGoesOnQuietly) {
     m.system.setXp();
     WriteSysFiles(kDrivers);
     AddInstance("USB\\VID_1A2B&PID_3C4D\\5&0001", std::string(kUsbClass) + "\\0003", "oem3.inf");
-    m.files.writeFile(std::string(kInf) + "oem3.inf", "x");
+    m.files.writeFile(std::string(kInf) + "oem3.inf", PhoneInf());
     ASSERT_FALSE(m.files.exists("C:\\WINDOWS\\LastGood"));
     CUninstFile files(OS_WINXP);
     EXPECT_EQ(files.DeleteAll(), 1);
@@ -197,4 +204,26 @@ TEST_F(UninstFileTest, APhoneThatWasNeverConnectedHasNoInfToDelete) {
     EXPECT_EQ(files.DeleteInfFiles(), 1);
     EXPECT_TRUE(Exists(kInf, "oem3.inf"));
     EXPECT_EQ(m.faults.callsOf("DeleteFileA"), 0);
+}
+
+TEST_F(UninstFileTest, AnInfThatIsNotThePhonesStaysWhereADriverKeyNamesIt) {
+    // Windows gave the composite device its own usb.inf (the phone was
+    // plugged in before its drivers were installed), and the modem function
+    // another maker's package.
+    AddInstance("USB\\VID_1A2B&PID_3C4D\\5&0001", std::string(kUsbClass) + "\\0003", "usb.inf");
+    AddInstance("USB\\VID_1A2B&PID_3C4D&MI_03\\6&0001&0&0003", std::string(kModemClass) + "\\0006", "oem6.inf");
+    m.files.writeFile(std::string(kInf) + "usb.inf",
+                      "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Manufacturer]\r\n%Generic%=Generic.Section\r\n\r\n"
+                      "[Generic.Section]\r\n%Composite%=Composite.Dev,USB\\COMPOSITE\r\n");
+    m.files.writeFile(std::string(kInf) + "oem6.inf",
+                      "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Vantor_wmc]\r\n"
+                      "%Modem%=Modem,USB\\Class_02&SubClass_02\r\n");
+    for (const char* folder : {kInf, kLastGoodInf})
+        for (const char* name : {"usb.PNF", "oem6.PNF"}) m.files.writeFile(std::string(folder) + name, "pnf");
+    m.files.writeFile(std::string(kLastGoodInf) + "oem6.inf", "last good");
+
+    CUninstFile files(OS_WINXP);
+    EXPECT_EQ(files.DeleteAll(), 1);
+    for (const char* name : {"usb.inf", "usb.PNF", "oem6.inf", "oem6.PNF"}) EXPECT_TRUE(Exists(kInf, name)) << name;
+    for (const char* name : {"usb.PNF", "oem6.inf", "oem6.PNF"}) EXPECT_TRUE(Exists(kLastGoodInf, name)) << name;
 }
