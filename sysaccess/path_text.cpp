@@ -119,6 +119,10 @@ int RemoveFile(const char* path) {
     HANDLE search = FindFirstFileA(path, &found);
     if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND ? 1 : 0;
     FindClose(search);
+    // A folder of that name is not the file and belongs to someone else:
+    // DeleteFileA would refuse it, but resetting its attributes first would
+    // already have changed it.
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return 0;
     return DeleteFileA(path) ? 1 : 0;
 }

@@ -162,6 +162,16 @@ TEST_F(PathTextTest, RemoveFileDeletesReadOnlyFilesAndAcceptsAbsentOnes) {
     EXPECT_EQ(m.handles.openCount(winsim::HandleKind::FindSearch), 0u);
 }
 
+TEST_F(PathTextTest, RemoveFileLeavesAFolderOfThatNameAsItWas) {
+    const char folder[] = "C:\\WINDOWS\\system32\\drivers\\qtx0wh.sys";
+    m.files.writeFile(std::string(folder) + "\\inside.txt", "x");
+    m.files.setAttributes(folder, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    EXPECT_EQ(RemoveFile(folder), 0);
+    EXPECT_EQ(m.files.attributes(folder), (DWORD)(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    EXPECT_TRUE(m.files.exists(std::string(folder) + "\\inside.txt"));
+    EXPECT_EQ(m.handles.openCount(winsim::HandleKind::FindSearch), 0u);
+}
+
 TEST_F(PathTextTest, FileAndDirectoryTests) {
     m.files.writeFile("C:\\data\\file.txt", "x");
     EXPECT_EQ(IsFile("C:\\data\\file.txt"), 1);
