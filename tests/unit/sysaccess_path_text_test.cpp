@@ -147,6 +147,23 @@ TEST_F(PathTextTest, SystemFoldersFollowTheWindowsFolder) {
     EXPECT_EQ(GetInfDir(out), 0);
 }
 
+TEST_F(PathTextTest, ASystemFolderWhoseNameDoesNotLoadIsNoFolder) {
+    // Without its "\\SYSTEM32\\DRIVERS" the drivers folder would be the
+    // Windows folder, where files named like the phone's drivers belong to
+    // someone else.
+    char out[kPathBufferSize] = "unchanged";
+    auto failStringLoad = [&](int nth) {
+        m.faults.clear();
+        m.faults.fail("LoadStringA", ERROR_RESOURCE_NAME_NOT_FOUND, nth);
+    };
+    failStringLoad(0);
+    EXPECT_EQ(GetDriversDir(out), 0);
+    failStringLoad(1);  // "\\SYSTEM32\\DRIVERS" after "\\LastGood"
+    EXPECT_EQ(GetLastGoodDriversDir(out), 0);
+    failStringLoad(0);
+    EXPECT_EQ(GetInfDir(out), 0);
+}
+
 TEST_F(PathTextTest, RemoveFileDeletesReadOnlyFilesAndAcceptsAbsentOnes) {
     m.files.writeFile("C:\\WINDOWS\\system32\\drivers\\qtx0mdm.sys", "driver");
     m.files.setAttributes("C:\\WINDOWS\\system32\\drivers\\qtx0mdm.sys", FILE_ATTRIBUTE_READONLY);
