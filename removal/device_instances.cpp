@@ -49,7 +49,9 @@ PropertyRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, char*& buffe
 int RemoveDeviceInstances(UINT hardwareIdString) {
     char target[kPathBufferSize] = {};
     CopyStringLimited(target, kUsbPrefix, kPathMaxChars);
-    AppendResString(hardwareIdString, target, kPathBufferSize);
+    // An ID that does not load would leave "USB\" alone as the target, the
+    // whole hardware ID of no device of the phone.
+    if (!AppendResStringWhole(hardwareIdString, target, kPathBufferSize)) return 0;
 
     // Without DIGCF_PRESENT the set holds devices that are not connected too.
     HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);

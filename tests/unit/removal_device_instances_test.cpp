@@ -193,3 +193,17 @@ TEST_F(RemoveDeviceInstancesTest, ATargetListedTwiceIsRemovedOnceWithoutABox) {
 }
 
 }  // namespace
+
+TEST_F(RemoveDeviceInstancesTest, AnIdThatDoesNotLoadMatchesNoDevice) {
+    AddPhone(false);
+    // Another maker's device whose only hardware ID is the enumerator's
+    // prefix, which is all the target would hold without the phone's ID.
+    const char prefixOnly[] = "USB\\ROOT_HUB_X\\4&0001&0";
+    AddDevice(prefixOnly, {"USB\\"}, false);
+    m.faults.clear();
+    m.faults.fail("LoadStringA", ERROR_RESOURCE_NAME_NOT_FOUND, 0);
+    EXPECT_EQ(RemoveDeviceInstances(IDS_HWID_COMPOSITE), 0);
+    EXPECT_TRUE(m.devices.exists(prefixOnly));
+    EXPECT_TRUE(m.devices.exists(kComposite));
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
