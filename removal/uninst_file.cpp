@@ -25,11 +25,12 @@ int BuildDriverFilePath(char* out, const char* folder, UINT id) {
 }
 
 // Whether the INF folder's copy of `name` is the phone's INF, or is not
-// there at all (its .PNF twin may still be left over from the phone).
+// there at all (its .PNF twin may still be left over from the phone). A
+// copy that cannot be looked at is neither.
 bool IsPhoneInfOrGone(int osCode, const char* infDir, const char* name) {
     char path[kPathBufferSize] = {};
     if (!CUninstFile::BuildFilePath(path, infDir, name, kInfExtension)) return false;
-    if (!IsFile(path)) return true;
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
     CInstall store(osCode);
     return store.IsProductInf(path) == 1;
 }

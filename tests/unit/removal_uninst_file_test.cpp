@@ -227,3 +227,14 @@ TEST_F(UninstFileTest, AnInfThatIsNotThePhonesStaysWhereADriverKeyNamesIt) {
     for (const char* name : {"usb.inf", "usb.PNF", "oem6.inf", "oem6.PNF"}) EXPECT_TRUE(Exists(kInf, name)) << name;
     for (const char* name : {"usb.PNF", "oem6.inf", "oem6.PNF"}) EXPECT_TRUE(Exists(kLastGoodInf, name)) << name;
 }
+
+TEST_F(UninstFileTest, AnInfThatCannotBeLookedAtIsNotTakenForGone) {
+    AddInstance("USB\\VID_1A2B&PID_3C4D\\5&0001", std::string(kUsbClass) + "\\0003", "usb.inf");
+    m.files.writeFile(std::string(kInf) + "usb.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+    m.files.writeFile(std::string(kInf) + "usb.PNF", "pnf");
+    m.faults.fail("GetFileAttributesA", ERROR_ACCESS_DENIED);
+    CUninstFile files(OS_WIN2000);
+    EXPECT_EQ(files.DeleteInfFiles(), 1);
+    EXPECT_TRUE(Exists(kInf, "usb.inf"));
+    EXPECT_TRUE(Exists(kInf, "usb.PNF"));
+}
