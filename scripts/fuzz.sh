@@ -9,8 +9,10 @@
 #
 # Each target first replays its committed inputs (fuzz/corpus/<target>/, the
 # seeds, and fuzz/regressions/<target>/, inputs that once failed), then
-# fuzzes from them. Inputs the fuzzer finds go to build/fuzz/corpus/<target>/
-# and are kept between runs; a failing input is written to
+# fuzzes from them. A run of ten minutes or more keeps the inputs it finds in
+# build/fuzz/corpus/<target>/ and starts from those kept before; a shorter
+# run starts from the seeds alone, so that a large kept corpus cannot
+# outlast its time. A failing input is written to
 # build/fuzz/artifacts/<target>/. Prints the executions and time of each
 # target and exits non-zero when any target failed or found a failing input.
 set -uo pipefail
@@ -54,7 +56,8 @@ run() {
     local target=$1
     local binary=$build/fuzz_$target
     local log=$logs/$target.log
-    local work=$build/corpus/$target
+    local work=$TMPDIR/corpus/$target
+    [ "$total" -lt 600 ] || work=$build/corpus/$target
     local artifacts=$build/artifacts/$target
     mkdir -p "$work" "$artifacts"
     local replay=()
