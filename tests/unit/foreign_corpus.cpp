@@ -25,12 +25,17 @@ std::string Shown(const std::string& image) {
     return image.substr(0, kShown) + "... (" + std::to_string(image.size()) + " characters)";
 }
 
-std::string ReadHostFile(const std::string& path) {
+// The corpus files, read once per test program: the fault sweep seeds the
+// corpus into thousands of machines.
+const std::string& ReadHostFile(const std::string& path) {
+    static auto* cache = new std::map<std::string, std::string>;
+    auto it = cache->find(path);
+    if (it != cache->end()) return it->second;
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error("corpus: cannot read " + path);
     std::ostringstream text;
     text << in.rdbuf();
-    return text.str();
+    return cache->emplace(path, text.str()).first->second;
 }
 
 DWORD Attributes(const std::string& letters, bool* folder) {
@@ -64,10 +69,11 @@ std::string Hex(const std::vector<BYTE>& bytes) { return Hex(std::string(bytes.b
 // A file or folder as Windows would report it: kind, attributes, bytes (or
 // the names in a folder).
 std::string FileImage(const winsim::FileSystem& files, const std::string& path) {
-    if (!files.exists(path)) return "absent";
+    const DWORD attributes = files.attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return "absent";
     std::ostringstream image;
-    image << "attributes " << std::hex << files.attributes(path) << std::dec;
-    if (files.isDirectory(path)) {
+    image << "attributes " << std::hex << attributes << std::dec;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         image << " folder:";
         for (const std::string& name : files.list(path)) image << " " << name;
     } else {
@@ -131,10 +137,11 @@ std::vector<std::string> SplitEntries(const std::string& text) {
 
 std::string ReadInf(const std::string& name) { return ReadHostFile(CorpusDir() + "/inf/" + name); }
 
-void ForeignCorpus::Seed(winsim::Machine& m) {
-    SeedInfs(m);
-    SeedDevices(m);
-    SeedPhoneDevices(m);
+void ForeignCorpus::Seed(winsim::Machine& m, Scope scope) {
+    const bool infFiles = scope == Scope::Everything;
+    if (infFiles) SeedInfs(m);
+    SeedDevices(m, infFiles);
+    if (infFiles) SeedPhoneDevices(m);
     SeedServices(m);
     SeedFiles(m);
     SeedRegistry(m);
@@ -159,10 +166,10 @@ void ForeignCorpus::SeedInfs(winsim::Machine& m) {
     for (const Row& row : ReadList("packages.txt")) {
         const std::string name = m.driverStore.seed(m.files, kInfFolder, row[0], ReadInf(row[0]));
         published_[row[0]] = name;
-        infLocations_[row[0]] = std::string(kInfFolder) + "\\" + name;
-        const winsim::PublishedPackage* package = m.driverStore.find(m.files, name);
-        filePaths_.push_back(package->publishedPath);
-        filePaths_.push_back(package->pnfPath);
+        const std::string path = std::string(kInfFolder) + "\\" + name;
+        infLocations_[row[0]] = path;
+        filePaths_.push_back(path);
+        filePaths_.push_back(path.substr(0, path.rfind('.')) + ".PNF");
         ++counts_.packages;
     }
     counts_.infFiles = counts_.plainInfs + counts_.packages;
@@ -178,7 +185,7 @@ std::string ForeignCorpus::NewDriverKey(winsim::Machine& m, const std::string& c
     return driver;
 }
 
-void ForeignCorpus::SeedDevices(winsim::Machine& m) {
+void ForeignCorpus::SeedDevices(winsim::Machine& m, bool withInfs) {
     for (const Row& row : ReadList("devices.txt")) {
         if (row.size() != 6) throw std::runtime_error("corpus: devices.txt wants 6 fields per line");
         winsim::DeviceSpec device;
@@ -188,7 +195,7 @@ void ForeignCorpus::SeedDevices(winsim::Machine& m) {
         device.classGuid = row[3];
         device.className = row[4];
         device.driver = NewDriverKey(m, row[3]);
-        if (row[5] != "-") device.infPath = PublishedName(row[5]);
+        if (withInfs && row[5] != "-") device.infPath = PublishedName(row[5]);
         m.devices.add(device);
         const std::string driverKey = std::string(winsim::Devices::kClassKey) + "\\" + device.driver;
         m.registry.setString(driverKey, "DriverDesc", "look-alike of " + row[0]);
@@ -294,8 +301,12 @@ std::string ForeignCorpus::PublishedName(const std::string& corpusInf) const {
 std::map<std::string, std::string> ForeignCorpus::Image(winsim::Machine& m) const {
     std::map<std::string, std::string> image;
     for (const std::string& path : filePaths_) image["file " + path] = FileImage(m.files, path);
+    std::map<std::string, const winsim::PublishedPackage*> store;
+    for (const winsim::PublishedPackage& package : m.driverStore.published(m.files))
+        store[package.publishedName] = &package;
     for (const auto& entry : published_) {
-        const winsim::PublishedPackage* package = m.driverStore.find(m.files, entry.second);
+        auto found = store.find(entry.second);
+        const winsim::PublishedPackage* package = found == store.end() ? nullptr : found->second;
         image["package " + entry.second] =
             package ? "from " + package->originalName + " in " + package->sourceFolder + ", INF " +
                           Hex(package->infContent) + ", catalog " + package->catalogName + " " +

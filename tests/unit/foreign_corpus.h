@@ -32,7 +32,13 @@ public:
     // phone's earlier installation first: the corpus's packages then take
     // the oem<N>.inf names after the phone's, as on a machine where the
     // other products came later.
-    void Seed(winsim::Machine& m);
+    //
+    // The INF files (packages, plain INF files and the phone's functions
+    // installed with foreign INF files) are what costs the program most
+    // calls; WithoutInfFiles leaves them out, and the devices' driver keys
+    // then name no INF.
+    enum class Scope { Everything, WithoutInfFiles };
+    void Seed(winsim::Machine& m, Scope scope = Scope::Everything);
 
     // One line per foreign item that is no longer as it was seeded.
     std::vector<std::string> Changes(winsim::Machine& m) const;
@@ -61,7 +67,7 @@ public:
 
 private:
     void SeedInfs(winsim::Machine& m);
-    void SeedDevices(winsim::Machine& m);
+    void SeedDevices(winsim::Machine& m, bool withInfs);
     void SeedPhoneDevices(winsim::Machine& m);
     // A driver key of its own for a device of the class, numbered apart
     // from the phone's ("{class}\\0100").
