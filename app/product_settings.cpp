@@ -21,10 +21,11 @@ void ReadSetting(const char* file, const char* section, UINT keyId, char* value,
     GetPrivateProfileStringA(section, key, "", value, static_cast<DWORD>(size), file);
 }
 
-// A name value, or the built-in default when the value is empty.
+// A name value, or the built-in default when the value is empty or `file`
+// is NULL.
 void ReadName(const char* file, const char* section, UINT keyId, UINT defaultId, char* target) {
     char value[kValueSize] = {};
-    ReadSetting(file, section, keyId, value, sizeof(value));
+    if (file) ReadSetting(file, section, keyId, value, sizeof(value));
     if (value[0] != '\0')
         lstrcpyA(target, value);
     else
@@ -49,17 +50,24 @@ void ReadIconPath(const char* file, const char* section) {
 }  // namespace
 
 void LoadProductSettings() {
+    // Only the file beside the program is the product's: with the program's
+    // folder unknown, a bare file name would make GetPrivateProfileStringA
+    // read one of that name from the Windows folder, and a relative icon
+    // value would name a file in the current folder. The built-in names
+    // apply then, and no icon.
     char file[kPathBufferSize] = {};
-    CopyStringLimited(file, g_pAppContext->szModuleDir, kPathMaxChars);
-    AppendResString(IDS_SETTINGS_FILE, file, kPathBufferSize);
+    const bool haveFile = g_pAppContext->szModuleDir[0] != '\0' &&
+                          CopyStringLimited(file, g_pAppContext->szModuleDir, kPathMaxChars) &&
+                          AppendResStringWhole(IDS_SETTINGS_FILE, file, kPathBufferSize);
 
     char section[kNameSize] = {};
     LoadResString(IDS_SETTINGS_SECTION, section, sizeof(section));
 
     g_pAppContext->szIconPath[0] = '\0';
-    ReadIconPath(file, section);
-    ReadName(file, section, IDS_SETTINGS_KEY_NAME, IDS_DEFAULT_SERIES, g_pAppContext->szSeries);
-    ReadName(file, section, IDS_SETTINGS_KEY_NAME2, IDS_DEFAULT_CATEGORY, g_pAppContext->szCategory);
+    if (haveFile) ReadIconPath(file, section);
+    ReadName(haveFile ? file : nullptr, section, IDS_SETTINGS_KEY_NAME, IDS_DEFAULT_SERIES, g_pAppContext->szSeries);
+    ReadName(haveFile ? file : nullptr, section, IDS_SETTINGS_KEY_NAME2, IDS_DEFAULT_CATEGORY,
+             g_pAppContext->szCategory);
     RegisterPlaceholders();
 }
 

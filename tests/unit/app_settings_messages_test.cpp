@@ -40,6 +40,21 @@ TEST_F(SettingsTest, OnlyTheFileBesideTheProgramIsRead) {
     EXPECT_STREQ(context_.szSeries, "3G");
 }
 
+TEST_F(SettingsTest, WithTheProgramFolderUnknownNoFileIsReadAndNoIconNamed) {
+    // A bare file name would be looked for in the Windows folder, a bare
+    // icon value in the current folder.
+    m.files.writeFile("C:\\WINDOWS\\210QX_USB.ini", "[UsbInst]\r\nNAME=Windows\r\nICON=phone.ico\r\n");
+    m.files.writeFile("C:\\WINDOWS\\phone.ico", "ICO");
+    m.files.writeFile(ProgramFolder() + "phone.ico", "ICO");
+    WriteSettings("[UsbInst]\r\nNAME=Beside\r\nICON=phone.ico\r\n");
+    m.faults.fail("GetModuleFileNameA", ERROR_NOT_ENOUGH_MEMORY);
+    InitContext();
+    EXPECT_STREQ(context_.szModuleDir, "");
+    EXPECT_STREQ(context_.szSeries, "3G");
+    EXPECT_STREQ(context_.szCategory, "210QX USB Driver");
+    EXPECT_STREQ(context_.szIconPath, "");
+}
+
 TEST_F(SettingsTest, IconMustNameAnExistingFileRelativeToTheProgramFolder) {
     m.files.writeFile(ProgramFolder() + "icons\\phone.ico", "ICO");
     m.files.createDirectory(ProgramFolder() + "folder.ico");
