@@ -32,5 +32,7 @@ public:
     int FindInfName(HKEY root, const char* path, char* name);
 
 private:
-    int m_osCode;
+    // Kept for the callers' sake: every release reads the same keys, so no
+    // member looks at it yet.
+    [[maybe_unused]] int m_osCode;
 };
