@@ -62,6 +62,7 @@ native=$bench/native
 windows=$bench/windows
 wine_folder=$bench/wine
 run_timeout=1800  # seconds for one run of a program under Wine
+boot_timeout=1800 # seconds for the first program of a prefix, which boots it
 failures=0
 mkdir -p "$logs"
 
@@ -207,8 +208,15 @@ run_once() {
     cp "$windows/bench/bench_floor.exe" "$drive_c/bench/bench_floor.exe"
     wine_call "$prefix" 932 60 wineserver -p
     # The first program starts Wine's services; the second one's time is
-    # what starting any program costs.
-    wine_call "$prefix" 932 120 wine 'C:\bench\bench_floor.exe' --empty
+    # what starting any program costs. Wine's service manager reads every
+    # service and device of the machine first, minutes at the largest
+    # scale: a first program cut short by `timeout` takes the unfinished
+    # boot with it, and every later program of the prefix then waits for
+    # that boot for ever.
+    if ! wine_call "$prefix" 932 "$boot_timeout" wine 'C:\bench\bench_floor.exe' --empty; then
+        problem "Wine did not start a program in the prefix of scale $size within $boot_timeout s"
+        return 1
+    fi
     local start=$(now)
     wine_call "$prefix" 932 120 wine 'C:\bench\bench_floor.exe' --empty
     run_empty=$(elapsed "$start" "$(now)")
