@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kFieldSize = 1024;
 const char kOemPattern[] = "\\oem*.inf";
 const char kPnfExtension[] = ".PNF";
 const UINT kStagedInfs[] = {IDS_INF_BUS, IDS_INF_MDM, IDS_INF_OBX, 0};
@@ -30,31 +29,37 @@ void UpperCaseAscii(char* text) {
 bool ReadFirstHardwareId(HINF inf, const char* section, char* field) {
     INFCONTEXT line;
     if (!SetupFindFirstLineA(inf, section, nullptr, &line)) return false;
-    return SetupGetStringFieldA(&line, 2, field, kFieldSize, nullptr) != FALSE;
+    return SetupGetStringFieldA(&line, 2, field, kInfFieldSize, nullptr) != FALSE;
 }
 
 }  // namespace
 
-CInstall::CInstall(int osCode) : m_osCode(osCode) {}
+CInstall::CInstall(int osCode) : m_osCode(osCode), m_testStringsLoaded(false), m_hardwareId(), m_modelSection() {}
 
 CInstall::~CInstall() {}
 
+bool CInstall::LoadTestStrings() {
+    // Loaded once per object: a scan tests every INF file of the system,
+    // two thousand and more on a well-used PC. A string that does not load
+    // is asked for again by the next test.
+    if (m_testStringsLoaded) return true;
+    m_testStringsLoaded = LoadResString(IDS_HWID_COMPOSITE, m_hardwareId, sizeof(m_hardwareId)) != 0 &&
+                          LoadResString(IDS_INF_MODEL_SECTION, m_modelSection, sizeof(m_modelSection)) != 0;
+    return m_testStringsLoaded;
+}
+
 int CInstall::IsProductInf(const char* infName) {
-    char hardwareId[kFieldSize] = {};
-    char section[kPathBufferSize] = {};
-    if (LoadResString(IDS_HWID_COMPOSITE, hardwareId, sizeof(hardwareId)) == 0 ||
-        LoadResString(IDS_INF_MODEL_SECTION, section, sizeof(section)) == 0)
-        return 0;
+    if (!LoadTestStrings()) return 0;
 
     HINF inf = SetupOpenInfFileA(infName, nullptr, INF_STYLE_WIN4, nullptr);
     if (inf == INVALID_HANDLE_VALUE) return 0;
-    char field[kFieldSize] = {};
+    char field[kInfFieldSize] = {};
     int result = 0;
-    if (ReadFirstHardwareId(inf, section, field)) {
+    if (ReadFirstHardwareId(inf, m_modelSection, field)) {
         // The hardware ID of the string table is all upper case, so this
         // matches the INF's text without regard to case.
         UpperCaseAscii(field);
-        result = std::strstr(field, hardwareId) ? 1 : 0;
+        result = std::strstr(field, m_hardwareId) ? 1 : 0;
     }
     SetupCloseInfFile(inf);
     return result;

@@ -4,6 +4,11 @@
 // stages the three INF files of the install media into the driver store.
 #pragma once
 
+#include "sysaccess/path_text.h"
+
+// The size of the buffers that hold one field of an INF line.
+constexpr int kInfFieldSize = 1024;
+
 class CInstall {
 public:
     explicit CInstall(int osCode);
@@ -24,7 +29,14 @@ public:
     int PreInstall();
 
 private:
+    // Loads the hardware ID and the model section the INF test looks for;
+    // false when either does not load.
+    bool LoadTestStrings();
+
     int m_osCode;
+    bool m_testStringsLoaded;
+    char m_hardwareId[kInfFieldSize];
+    char m_modelSection[kPathBufferSize];
 };
 
 // The folder "Drivers" beside the program's folder (in the same parent),

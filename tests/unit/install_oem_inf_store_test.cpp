@@ -90,6 +90,20 @@ TEST_F(OemInfStoreTest, TheHardwareIdElsewhereDoesNotMatch) {
               0);
 }
 
+TEST_F(OemInfStoreTest, TheTestLoadsItsStringsOnceAndAgainAfterAFailedLoad) {
+    m.files.writeFile("C:\\media\\test.inf", Inf("%Desc% = Install, USB\\VID_1A2B&PID_3C4D"));
+    CInstall store(OS_WIN7);
+    // Without its strings the test matches nothing: an empty hardware ID
+    // would be found in every INF file.
+    const int loadsBefore = m.faults.callsOf("LoadStringA");
+    m.faults.fail("LoadStringA", ERROR_RESOURCE_NAME_NOT_FOUND, loadsBefore);
+    EXPECT_EQ(store.IsProductInf("C:\\media\\test.inf"), 0);
+    EXPECT_EQ(store.IsProductInf("C:\\media\\test.inf"), 1);
+    const int loadsAfterFirstMatch = m.faults.callsOf("LoadStringA");
+    EXPECT_EQ(store.IsProductInf("C:\\media\\test.inf"), 1);
+    EXPECT_EQ(m.faults.callsOf("LoadStringA"), loadsAfterFirstMatch);
+}
+
 TEST_F(OemInfStoreTest, FilesTheSetupApiCannotReadDoNotMatch) {
     const std::string models = "[Vantor_wmc]\r\n%Desc% = Install, USB\\VID_1A2B&PID_3C4D\r\n";
     EXPECT_EQ(IsProductInfText("[Version]\r\nClass=USB\r\n" + models), 0);  // no signature
