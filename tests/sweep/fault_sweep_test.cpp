@@ -3,7 +3,8 @@
 // every one of those calls with that call failing. Whatever fails, the
 // program must end with exit code 0, show only its own messages or the
 // system's error texts, give back every handle and block it took, and leave
-// every foreign item alone.
+// every foreign item alone: a failed call must not widen what the program
+// takes for the phone's (a folder path cut short, an empty hardware ID).
 #include <chrono>
 #include <cstdio>
 #include <set>

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest-spi.h>
 
+#include <cstdlib>
+
 #include "app/environment.h"
 
 namespace sweep {
@@ -19,11 +21,19 @@ std::string Describe(const winsim::MessageBoxRecord& box) {
 
 }  // namespace
 
+corpus::ForeignCorpus::Scope CorpusScope() {
+    const char* all = std::getenv("FAULT_SWEEP_WHOLE_CORPUS");
+    return all && *all && std::string(all) != "0" ? corpus::ForeignCorpus::Scope::Everything
+                                                  : corpus::ForeignCorpus::Scope::WithoutInfFiles;
+}
+
 SweepRun::SweepRun(const SweepCase& sweepCase) : case_(sweepCase) {
     (m.system.*case_.release)();
     m.system.setJapanese();
     seeded::LayOutMedia(m);
     seeded::SeedEarlierInstallation(m, /*xp=*/case_.code == OS_WINXP);
+    // The corpus first: the look-alikes keep what they find in place.
+    corpus_.Seed(m, CorpusScope());
     foreign_.Seed(m);
 }
 
@@ -97,6 +107,7 @@ void SweepRun::CheckForeignItems(std::vector<std::string>& problems) {
     }
     for (int i = 0; i < results.size(); ++i)
         problems.push_back(std::string("a foreign item changed: ") + results.GetTestPartResult(i).message());
+    for (const std::string& change : corpus_.Changes(m)) problems.push_back("a corpus item changed: " + change);
 }
 
 }  // namespace sweep

@@ -1,7 +1,8 @@
 // One run of the whole program for the fault sweep: a fresh Japanese
 // machine with the install media, an earlier installation of the phone's
-// drivers and foreign look-alikes, the program run once with at most one
-// failing call, and everything a run must leave right checked afterwards.
+// drivers, foreign look-alikes and the foreign-driver corpus, the program
+// run once with at most one failing call, and everything a run must leave
+// right checked afterwards.
 #pragma once
 
 #include <ostream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "earlier_installation.h"
+#include "foreign_corpus.h"
 #include "plausible_errors.h"
 #include "product_fixture.h"
 
@@ -23,6 +25,12 @@ struct SweepCase {
 
 // Test names and CTest's listing show a case by its name.
 inline void PrintTo(const SweepCase& sweepCase, std::ostream* out) { *out << sweepCase.name; }
+
+// How much of the foreign-driver corpus the sweep's machines hold: all but
+// its INF files, which more than double the calls of a run; all of it when
+// the environment sets FAULT_SWEEP_WHOLE_CORPUS=1 (a run of several times
+// the cost, for a deeper look by hand).
+corpus::ForeignCorpus::Scope CorpusScope();
 
 // The call a run makes fail: its index in the run and the fault.
 struct InjectedFault {
@@ -52,6 +60,7 @@ private:
 
     const SweepCase& case_;
     seeded::ForeignLookAlikes foreign_;
+    corpus::ForeignCorpus corpus_;
     InjectedFault injected_;
     int exitCode_ = -1;
 };
