@@ -16,11 +16,10 @@ int BuildWindowsSubfolder(char* out, std::initializer_list<UINT> fragments) {
     const UINT length = GetWindowsDirectoryA(path, kPathBufferSize);
     if (length == 0 || length >= static_cast<UINT>(kPathBufferSize)) return 0;
     for (UINT fragment : fragments) {
-        // A fragment that does not load appends nothing, and the path would
-        // name the folder above it (the Windows folder itself): refused, as
-        // a path without room is.
-        const int before = lstrlenA(path);
-        if (AppendResString(fragment, path, kPathBufferSize) <= before) return 0;
+        // A fragment that does not load would leave the path naming the
+        // folder above it (the Windows folder itself), one cut short another
+        // folder: either is refused.
+        if (!AppendResStringWhole(fragment, path, kPathBufferSize)) return 0;
     }
     lstrcpyA(out, path);
     return 1;
