@@ -55,3 +55,18 @@ bool EndsInLeadByte(const char* text) {
 }
 
 bool IsTerminatedWithin(const char* buffer, size_t size) { return std::memchr(buffer, '\0', size) != nullptr; }
+
+void CheckSettingsContext(const AppContext& context) {
+    FUZZ_CHECK(IsTerminatedWithin(context.szSeries, sizeof(context.szSeries)), "series not terminated");
+    FUZZ_CHECK(IsTerminatedWithin(context.szCategory, sizeof(context.szCategory)), "category not terminated");
+    FUZZ_CHECK(IsTerminatedWithin(context.szIconPath, sizeof(context.szIconPath)), "icon path not terminated");
+    FUZZ_CHECK(context.szSeries[0] != '\0' && context.szCategory[0] != '\0', "a name is empty, not the default");
+    FUZZ_CHECK(!EndsInLeadByte(context.szSeries) && !EndsInLeadByte(context.szCategory), "a name ends in a lead byte");
+    if (context.szIconPath[0] != '\0') {
+        FUZZ_CHECK(std::strncmp(context.szIconPath, context.szModuleDir, std::strlen(context.szModuleDir)) == 0,
+                   "icon [%s] outside the program folder", context.szIconPath);
+        const DWORD attributes = GetFileAttributesA(context.szIconPath);
+        FUZZ_CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY),
+                   "icon [%s] is not a file", context.szIconPath);
+    }
+}

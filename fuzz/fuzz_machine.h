@@ -63,3 +63,9 @@ bool EndsInLeadByte(const char* text);
 
 // Whether `buffer` of `size` bytes holds a terminator.
 bool IsTerminatedWithin(const char* buffer, size_t size);
+
+// What the settings file may never leave in the context, whatever it holds:
+// terminated names that are not empty and do not end inside a double-byte
+// character, and an icon path that is empty or names a file inside the
+// program's folder.
+void CheckSettingsContext(const AppContext& context);

@@ -79,21 +79,6 @@ void CheckLoadedString(winsim::Machine& m, const AppContext& context, UINT id, i
                expected.c_str());
 }
 
-void CheckSettings(const AppContext& context) {
-    FUZZ_CHECK(IsTerminatedWithin(context.szSeries, sizeof(context.szSeries)), "series not terminated");
-    FUZZ_CHECK(IsTerminatedWithin(context.szCategory, sizeof(context.szCategory)), "category not terminated");
-    FUZZ_CHECK(IsTerminatedWithin(context.szIconPath, sizeof(context.szIconPath)), "icon path not terminated");
-    FUZZ_CHECK(context.szSeries[0] != '\0' && context.szCategory[0] != '\0', "a name is empty, not the default");
-    FUZZ_CHECK(!EndsInLeadByte(context.szSeries) && !EndsInLeadByte(context.szCategory), "a name ends in a lead byte");
-    if (context.szIconPath[0] != '\0') {
-        FUZZ_CHECK(std::strncmp(context.szIconPath, context.szModuleDir, std::strlen(context.szModuleDir)) == 0,
-                   "icon [%s] outside the program folder", context.szIconPath);
-        const DWORD attributes = GetFileAttributesA(context.szIconPath);
-        FUZZ_CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY),
-                   "icon [%s] is not a file", context.szIconPath);
-    }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -112,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.WriteSettings("[UsbInst]\r\nNAME=" + name + "\r\nNAME2=" + name2 + "\r\nICON=" + icon + "\r\n");
     machine.InitContext();
     const AppContext& context = machine.context;
-    CheckSettings(context);
+    CheckSettingsContext(context);
 
     for (UINT id : {IDS_PLACEHOLDER_SERIES, IDS_PLACEHOLDER_CATEGORY, IDS_MSG_NOT_ADMINISTRATOR, IDS_PRODUCT_TITLE})
         CheckLoadedString(m, context, id, bufferSize);

@@ -6,7 +6,6 @@
 // nothing.
 //
 // Input: one byte for the code page, then the file.
-#include <cstring>
 #include <string>
 
 #include "app/placeholders.h"
@@ -22,18 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.InitContext();
 
     const AppContext& context = machine.context;
-    FUZZ_CHECK(IsTerminatedWithin(context.szSeries, sizeof(context.szSeries)), "series not terminated");
-    FUZZ_CHECK(IsTerminatedWithin(context.szCategory, sizeof(context.szCategory)), "category not terminated");
-    FUZZ_CHECK(IsTerminatedWithin(context.szIconPath, sizeof(context.szIconPath)), "icon path not terminated");
-    FUZZ_CHECK(context.szSeries[0] != '\0' && context.szCategory[0] != '\0', "a name is empty");
-    FUZZ_CHECK(!EndsInLeadByte(context.szSeries) && !EndsInLeadByte(context.szCategory), "a name ends in a lead byte");
-    if (context.szIconPath[0] != '\0') {
-        FUZZ_CHECK(std::strncmp(context.szIconPath, context.szModuleDir, std::strlen(context.szModuleDir)) == 0,
-                   "icon [%s] outside the program folder", context.szIconPath);
-        const DWORD attributes = GetFileAttributesA(context.szIconPath);
-        FUZZ_CHECK(attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY),
-                   "icon [%s] is not a file", context.szIconPath);
-    }
+    CheckSettingsContext(context);
     // The two placeholders are registered, in order, whatever the file held.
     const auto& pairs = g_placeholders.Pairs();
     FUZZ_CHECK(pairs.size() == 2 && pairs[0].first == "<%SERIES%>" && pairs[1].first == "<%CATEGORY%>" &&
