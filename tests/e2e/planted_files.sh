@@ -66,11 +66,6 @@ planted_names=(version.dll comctl32.dll shell32.dll pnputil.exe)
 overrides="mscoree,mshtml=;version,comctl32,shell32=n,b"
 failures=0
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
 cleanup() {
     watcher_stop "$prefix"
     wine_remove_prefix "$prefix"

@@ -60,11 +60,6 @@ started=$SECONDS
 
 install_flag='HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag'
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
 cleanup() {
     launchers_stop "$prefix"
     watcher_stop "$prefix"

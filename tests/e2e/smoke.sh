@@ -31,11 +31,6 @@ program_windows='C:\Program Files\210QX\USB\210QX_USB.exe'
 program_folder="$drive_c/Program Files/210QX/USB"
 failures=0
 
-fail() {
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
 cleanup() {
     watcher_stop "$prefix"
     wine_remove_prefix "$prefix"

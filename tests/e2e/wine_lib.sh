@@ -24,6 +24,13 @@ wine_call() {
         timeout --kill-after=5 "$seconds" "$@"
 }
 
+# fail <message>: reports one failed check of a test script and counts it
+# in the script's `failures`.
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
 # wine_stop <prefix>: ends every process of the prefix and its wineserver.
 wine_stop() {
     local prefix
