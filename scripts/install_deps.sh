@@ -7,7 +7,10 @@ set -euo pipefail
 # clang with its runtime libraries (libFuzzer and the sanitizers, in
 # libclang-rt-14-dev) builds the fuzz targets; clang-tidy, cppcheck and
 # python3 run the static analysis.
-packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64
+# wine32:i386 is Wine's 32-bit part: with it a 64-bit prefix runs the
+# shipped 32-bit program beside the 64-bit one, as 64-bit Windows does
+# (WoW64). It needs the i386 architecture added to dpkg first.
+packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 wine32:i386
           clang libclang-rt-14-dev clang-tidy cppcheck python3)
 
 missing=()
@@ -28,6 +31,9 @@ fi
 echo "Installing ${missing[*]} (this takes a few minutes the first time)"
 export DEBIAN_FRONTEND=noninteractive
 log=$(mktemp)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo[@]}" dpkg --add-architecture i386
+fi
 if ! { "${sudo[@]}" apt-get update -q && "${sudo[@]}" apt-get install -y -q "${missing[@]}"; } >"$log" 2>&1; then
     cat "$log" >&2
     rm -f "$log"
