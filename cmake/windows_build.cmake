@@ -48,7 +48,8 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-w64-i686.cmake
                -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE} -DBUILD_TESTS=OFF
                -DWARNINGS_AS_ERRORS=${WARNINGS_AS_ERRORS}
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target usb210qx
+    # The default build command passes make's job server on; BUILD_TESTS
+    # OFF leaves the program as the only target of that tree.
     INSTALL_COMMAND ""
     BUILD_ALWAYS ON
     EXCLUDE_FROM_ALL ON)
