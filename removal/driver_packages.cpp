@@ -11,6 +11,7 @@ namespace {
 
 const char kPnpUtilCommand[] = "pnputil.exe -f -d %s";
 const char kPnpUtilFile[] = "\\pnputil.exe";
+const char kInfExtension[] = ".inf";
 
 // The full path of the system's pnputil.exe. The program runs elevated,
 // often from a download folder: started through the command-line search, a
@@ -76,7 +77,9 @@ int DeleteDriverPackages(int osCode) {
         size_t length = 0;
         while (name + length < end && name[length]) ++length;
         if (name + length == end) break;
-        if (store.IsProductInf(name) == 1) RunPnpUtilDelete(name);
+        // The list comes from a "*.inf" search, which also matches through
+        // short names ("x.inf_old" is listed for its short name X~1.INF).
+        if (HasExtension(name, kInfExtension) && store.IsProductInf(name) == 1) RunPnpUtilDelete(name);
         name += length + 1;
     }
     LocalFree(list);

@@ -1,6 +1,8 @@
 // How Windows reports the file calls the product relies on: attributes,
 // searches with wildcards, deletion of read-only files, copies, folders.
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -306,4 +308,101 @@ TEST(FileNamesInCodePage932, TrailByte5CIsNotASeparator) {
     char value[8];
     EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", value, sizeof value, (folder + "\\USB\\\x83\x5C.ini").c_str()), 1u);
     EXPECT_STREQ(value, "v");
+}
+
+namespace {
+
+// Every long name a search returns, with its short name, in search order.
+std::vector<std::pair<std::string, std::string>> FindWithShortNames(const std::string& pattern) {
+    std::vector<std::pair<std::string, std::string>> found;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do found.emplace_back(data.cFileName, data.cAlternateFileName);
+    while (FindNextFileA(h, &data));
+    EXPECT_TRUE(FindClose(h));
+    return found;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// NTFS gives a name that is not a valid 8.3 name a short name, and a search
+// pattern matches either: "oem*.inf" lists "oem1.inf_old" (OEM1~1.INF).
+// Wine makes up short names of its own form (a hash after the '~').
+TEST(FileSearch, ShortNamesAreGivenAndMatched) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"oem1.inf", "oem1.inf_old", "LongFileName.txt", "LongFileNameTwo.txt"})
+        WriteTestFile(folder + "\\" + name, "");
+    const auto all = FindWithShortNames(folder + "\\*");
+    std::map<std::string, std::string> shortNames(all.begin(), all.end());
+    EXPECT_EQ(shortNames["oem1.inf"], "");
+    EXPECT_EQ(shortNames["."], "");
+    if (conformance::RunningOnWine()) {
+        EXPECT_NE(shortNames["oem1.inf_old"], "") << "(Wine)";
+    } else {
+        EXPECT_EQ(shortNames["oem1.inf_old"], "OEM1~1.INF");
+        EXPECT_EQ(shortNames["LongFileName.txt"], "LONGFI~1.TXT");
+        EXPECT_EQ(shortNames["LongFileNameTwo.txt"], "LONGFI~2.TXT");
+    }
+    // A file opens by its short name as well.
+    const std::string shortPath = folder + "\\" + shortNames["LongFileNameTwo.txt"];
+    EXPECT_NE(GetFileAttributesA(shortPath.c_str()), INVALID_FILE_ATTRIBUTES) << shortPath;
+
+    const std::vector<std::string> oem = Sorted(FindAll(folder + "\\oem*.inf"));
+    EXPECT_WINDOWS_OR_WINE(oem == (std::vector<std::string>{"oem1.inf", "oem1.inf_old"}),
+                           oem == (std::vector<std::string>{"oem1.inf"}) ||
+                               oem == (std::vector<std::string>{"oem1.inf", "oem1.inf_old"}));
+}
+
+// FindFirstFileA rewrites '*', '?' and '.' into the DOS wildcards before
+// the file system matches (FsRtlIsNameInExpression): "*." becomes "<",
+// which cannot take a name's last dot, so it lists the names without a dot
+// (".a" and "..a" through their short names A~2 and A~1); '?' becomes '>',
+// which takes nothing at a dot or at the end. "." and ".." are listed
+// where the pattern matches them or an empty name. The file names and
+// Windows' results are those Wine's own tests record.
+TEST(FileSearch, PatternsFollowTheDosWildcardRules) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa", "a", "a..a", "a.a", "a.a.a", "aa", "aaa",
+                             "aaaa"})
+        WriteTestFile(folder + "\\" + name, "");
+    const std::vector<std::string> every = {".",    "..",  "..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa",
+                                            "a",    "a..a", "a.a", "a.a.a", "aa", "aaa",   "aaaa"};
+    const std::vector<std::string> dotted = {".", "..", "..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa"};
+    const std::vector<std::string> noDot = {".", "..", "..a", ".a", ".aaa", "a", "aa", "aaa", "aaaa"};
+    struct Row {
+        const char* pattern;
+        std::vector<std::string> windows;
+        std::vector<std::string> wine;  // where Wine differs
+    };
+    const std::vector<Row> rows = {
+        {"*.*.*", every, {}},
+        {"*.*.", every, {}},
+        {".*.*", dotted, {}},
+        {"..*", {".", "..", "..a", "..a.a"}, {}},
+        {"*. ", every, {}},
+        // Wine matches '*' and '?' plainly, and knows no DOS wildcards.
+        {"*.", noDot, every},
+        {"*..*", {".", "..", "..a", "..a.a", ".a..a", "a..a"}, every},
+        {".*.", {".", "..", ".a", ".aaa"}, dotted},
+        {"?", {".", "..", "a"}, {".", "a"}},
+        {"??.", {".", "..", "a", "aa"}, {"..", ".a", "aa"}},
+        {"?.??.", {".", "..", ".a", "a", "a.a"}, {"a..a"}},
+    };
+    for (const Row& row : rows) {
+        const std::vector<std::string> found = Sorted(FindAll(folder + "\\" + row.pattern));
+        const std::vector<std::string>& wine = row.wine.empty() ? row.windows : row.wine;
+        SCOPED_TRACE(std::string(row.pattern) + " lists " + ::testing::PrintToString(found));
+        EXPECT_WINDOWS_OR_WINE(found == Sorted(row.windows), found == Sorted(wine));
+    }
+    // A program can pass the DOS wildcards itself; Wine finds nothing.
+    const std::vector<std::string> dosStar = Sorted(FindAll(folder + "\\<"));
+    EXPECT_WINDOWS_OR_WINE(dosStar == noDot, dosStar.empty());
+    const std::vector<std::string> dosQmDot = Sorted(FindAll(folder + "\\>\"a"));
+    EXPECT_WINDOWS_OR_WINE(dosQmDot == (std::vector<std::string>{".a", "a.a"}), dosQmDot.empty());
 }

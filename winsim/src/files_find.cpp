@@ -46,9 +46,8 @@ void fill(const winsim::FindEntry& e, LPWIN32_FIND_DATAA data) {
     data->nFileSizeHigh = static_cast<DWORD>(e.size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(e.size & 0xFFFFFFFFu);
     copyName(e.name, data->cFileName, sizeof data->cFileName);
-    // winsim's volume has no 8.3 names; Windows leaves this empty too when
-    // a name has no short form of its own.
-    data->cAlternateFileName[0] = '\0';
+    // Empty when the long name is a valid 8.3 name itself.
+    copyName(e.shortName, data->cAlternateFileName, sizeof data->cAlternateFileName);
 }
 
 }  // namespace

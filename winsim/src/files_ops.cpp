@@ -240,21 +240,31 @@ DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* en
     // UTF-16 code units; "." and ".." come first in any folder but the root.
     const std::string folderKey = upperName(folderCanonical);
     std::vector<std::pair<std::u16string, FindEntry>> found;
-    for (const std::string& name : hostEntries(folderHost)) {
-        if (!matchesFindPattern(name, mask, hadTrailingDot)) continue;
+    const std::vector<std::string> names = hostEntries(folderHost);
+    const std::map<std::string, std::string> shortNames = shortNamesIn(folderKey, names);
+    for (const std::string& name : names) {
+        // The pattern is matched against the long name and the short one.
+        const std::string& shortName = shortNames.at(name);
+        if (!matchesFindPattern(name, mask, hadTrailingDot) &&
+            (shortName.empty() || !matchesFindPattern(shortName, mask, hadTrailingDot)))
+            continue;
         Resolved child;
         child.host = folderHost + "/" + name;
         child.key = folderKey + "\\" + upperName(name);
         struct stat st;
         child.isDirectory = ::stat(child.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         found.emplace_back(upperKey(name), entryFor(name, child.host, storedAttributes(child)));
+        found.back().second.shortName = shortName;
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     if (!folderIsRoot) {
         Resolved self = resolve(folderCanonical);
         for (const char* dot : {".", ".."}) {
-            if (!matchesFindPattern(dot, mask, hadTrailingDot)) continue;
+            // NTFS lists "." and ".." also where the pattern matches an
+            // empty name: "*." and "?" list them.
+            if (!matchesFindPattern(dot, mask, hadTrailingDot) && !matchesFindPattern("", mask, hadTrailingDot))
+                continue;
             Resolved target = std::string(dot) == "." ? self : resolve(folderCanonical + "\\..");
             entries->push_back(entryFor(dot, target.host, storedAttributes(target)));
         }

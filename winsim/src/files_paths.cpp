@@ -157,13 +157,15 @@ FileSystem::Resolved FileSystem::resolve(const std::string& path, bool allowWild
             found = !wildcardName(name) && ::lstat((r.host + "/" + name).c_str(), &st) == 0;
             if (!found) {
                 const std::u16string wanted = upperKey(name);
-                for (const std::string& entry : hostEntries(r.host)) {
+                const std::vector<std::string> entries = hostEntries(r.host);
+                for (const std::string& entry : entries) {
                     if (upperKey(entry) == wanted) {
                         actual = entry;
                         found = true;
                         break;
                     }
                 }
+                if (!found && name.find('~') != std::string::npos) found = findByShortName(r.canonical, entries, name, &actual);
             }
         } else {
             found = false;
