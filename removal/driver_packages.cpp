@@ -33,7 +33,8 @@ int RunPnpUtilDelete(const char* infName) {
         ShowSystemError(error);
         return 1;
     }
-    // wsprintfA writes at most 1024 characters; an INF name is a file name.
+    // wsprintfA writes at most 1024 bytes, the terminator included; an INF
+    // name is a file name.
     char commandLine[1024] = {};
     wsprintfA(commandLine, kPnpUtilCommand, infName);
 
