@@ -406,3 +406,85 @@ TEST(FileSearch, PatternsFollowTheDosWildcardRules) {
     const std::vector<std::string> dosQmDot = Sorted(FindAll(folder + "\\>\"a"));
     EXPECT_WINDOWS_OR_WINE(dosQmDot == (std::vector<std::string>{".a", "a.a"}), dosQmDot.empty());
 }
+
+// CopyFile reads the source sharing read and write access, and Windows NT
+// writes the target sharing both: a source or target that another handle
+// holds sharing what CopyFile needs is copied or replaced.
+TEST(FileCopy, SharingOfSourceAndTarget) {
+    const std::string folder = conformance::TestFolder();
+    const std::string src = folder + "\\src.inf";
+    const std::string dst = folder + "\\dst.inf";
+    WriteTestFile(src, "new");
+    WriteTestFile(dst, "old");
+    struct Row {
+        const std::string* path;
+        DWORD access;
+        DWORD share;
+        DWORD error;  // 0 when the copy succeeds
+    };
+    const Row rows[] = {
+        {&src, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, 0},
+        {&src, GENERIC_READ, FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
+        {&dst, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, 0},
+        {&dst, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0},
+        {&dst, GENERIC_WRITE, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+        {&dst, GENERIC_READ, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(*row.path + " held with access " + std::to_string(row.access) + ", sharing " +
+                     std::to_string(row.share));
+        HANDLE held = CreateFileA(row.path->c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << GetLastError();
+        SetLastError(kSentinelError);
+        const BOOL copied = CopyFileA(src.c_str(), dst.c_str(), FALSE);
+        const DWORD error = GetLastError();
+        EXPECT_EQ(copied, row.error == 0);
+        if (row.error) {
+            EXPECT_EQ(error, row.error);
+        }
+        EXPECT_TRUE(CloseHandle(held));
+    }
+    EXPECT_EQ(ReadTestFile(dst), "new");
+}
+
+// A handle without read, write or delete access (for the attributes) opens
+// whatever others hold, and reads nothing.
+TEST(FileCreation, NoAccessOpensAFileOthersHoldExclusively) {
+    const std::string file = conformance::TestFolder() + "\\held.txt";
+    WriteTestFile(file, "data");
+    HANDLE exclusive = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    HANDLE attributesOnly = CreateFileA(file.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(attributesOnly, INVALID_HANDLE_VALUE) << GetLastError();
+    char buffer[8];
+    DWORD read = 1;
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(ReadFile(attributesOnly, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CloseHandle(attributesOnly));
+    EXPECT_TRUE(CloseHandle(exclusive));
+}
+
+// "nul" (also "nul.txt", in any folder) is the null device, not a file:
+// it opens, takes writes that vanish, and is found where its folder
+// exists; no file of that name appears.
+TEST(FileCreation, NulIsTheNullDevice) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"nul", "NUL.txt"}) {
+        const std::string path = folder + "\\" + name;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name << " " << GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, "data", 4, &written, nullptr));
+        EXPECT_EQ(written, 4u);
+        EXPECT_TRUE(CloseHandle(h));
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), (DWORD)FILE_ATTRIBUTE_ARCHIVE) << name;
+        // The search gives the device part of the name.
+        EXPECT_EQ(FindAll(path), std::vector<std::string>{std::string(name, 3)});
+    }
+    EXPECT_EQ(Sorted(FindAll(folder + "\\*")), (std::vector<std::string>{".", ".."}));
+    WIN32_FIND_DATAA data;
+    SetLastError(kSentinelError);
+    EXPECT_EQ(FindFirstFileA((folder + "\\none\\nul").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
+}

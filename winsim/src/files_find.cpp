@@ -65,7 +65,22 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     std::string pattern;
     DWORD error = 0;
     auto search = std::make_shared<FindSearch>();
-    if (!winsim::ansiPathArgument(lpFileName, &pattern, &error) ||
+    if (winsim::ansiPathArgument(lpFileName, &pattern, &error) && winsim::dosDeviceOfPath(pattern) == "NUL") {
+        // The null device is found in any folder that exists, under the
+        // device part of the name asked for ("NUL" for "NUL.txt").
+        const size_t slash = pattern.find_last_of("\\/");
+        const std::string folder = slash == std::string::npos ? m.files.currentDirectory : pattern.substr(0, slash + 1);
+        if (!m.files.isDirectory(folder)) {
+            m.lastError = ERROR_PATH_NOT_FOUND;
+            return INVALID_HANDLE_VALUE;
+        }
+        winsim::FindEntry device;
+        std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+        if (last.size() >= 2 && last[1] == ':') last.erase(0, 2);  // "C:nul"
+        device.name = last.substr(0, 3);
+        device.attributes = FILE_ATTRIBUTE_ARCHIVE;
+        search->entries.push_back(device);
+    } else if (!winsim::ansiPathArgument(lpFileName, &pattern, &error) ||
         (error = m.files.tryFind(pattern, &search->entries)) != 0) {
         m.lastError = error;
         return INVALID_HANDLE_VALUE;

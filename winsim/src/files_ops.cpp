@@ -44,6 +44,9 @@ DWORD newTargetError(const FileSystem::Resolved& r, const std::string& path) {
 }
 
 bool conflicts(const OpenMode& held, const OpenMode& wanted) {
+    // An open for none of read, write and delete access (attributes only)
+    // takes no part in the sharing rules, on either side.
+    if (!(held.read || held.write || held.remove) || !(wanted.read || wanted.write || wanted.remove)) return false;
     if (wanted.read && !(held.share & FILE_SHARE_READ)) return true;
     if (wanted.write && !(held.share & FILE_SHARE_WRITE)) return true;
     if (wanted.remove && !(held.share & FILE_SHARE_DELETE)) return true;
@@ -174,8 +177,9 @@ DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bo
     Resolved src = resolve(from);
     if (DWORD e = existingTargetError(src, from)) return e;
     if (src.isDirectory) return ERROR_ACCESS_DENIED;
-    // CopyFile reads the source sharing read and delete access.
-    if (DWORD e = checkSharing(src.key, OpenMode{true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE})) return e;
+    // CopyFile reads the source sharing read, write and delete access: a
+    // source another handle writes to, sharing reading, copies.
+    if (DWORD e = checkSharing(src.key, OpenMode{true, false, false, kShareAll})) return e;
 
     Resolved dst = resolve(to);
     if (DWORD e = newTargetError(dst, to)) return e;
@@ -186,7 +190,13 @@ DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bo
         // The source is open for reading, so the target cannot be opened
         // for writing without sharing: copying a file onto itself fails.
         if (dst.key == src.key) return ERROR_SHARING_VIOLATION;
-        if (DWORD e = checkSharing(dst.key, OpenMode{false, true, true, 0})) return e;
+        // Windows NT writes the target sharing read and write access, so a
+        // target that others hold open sharing both is replaced; Windows
+        // 95/98/Me open it exclusively.
+        const OpenMode target = current().system.platformId == VER_PLATFORM_WIN32_WINDOWS
+                                    ? OpenMode{false, true, true, 0}
+                                    : OpenMode{false, true, false, FILE_SHARE_READ | FILE_SHARE_WRITE};
+        if (DWORD e = checkSharing(dst.key, target)) return e;
         // Documented: a read-only or hidden target is refused.
         const DWORD dstAttributes = storedAttributes(dst);
         if (dstAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) return ERROR_ACCESS_DENIED;

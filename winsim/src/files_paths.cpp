@@ -117,6 +117,11 @@ ParsedPath parseWindowsPath(const std::string& path, const std::string& currentD
             return out;
         }
     }
+    // A device name is no file: the Win32 layer answers for the null device
+    // itself, and everything else about devices is not modelled.
+    if (!out.components.empty() && !out.trailingSeparator && !wildcardName(out.components.back()) &&
+        !dosDeviceName(out.components.back()).empty())
+        out.error = ERROR_CALL_NOT_IMPLEMENTED;
     return out;
 }
 
