@@ -18,31 +18,50 @@
 
 namespace {
 
-// The switches, found another way: each introducer and the byte after it.
-CommandLineSwitches ExpectedSwitches(const std::string& line) {
-    CommandLineSwitches expected;
-    for (size_t i = 0; i + 1 < line.size(); ++i) {
-        if (line[i] != '/' && line[i] != '-') continue;
-        const int letter = std::tolower(static_cast<unsigned char>(line[i + 1]));
-        if (letter == 'i') expected.runMode = RunModeInstall;
-        if (letter == 'r') expected.runMode = RunModeRemove;
-        if (letter == 'v') expected.flagV = 0;
-    }
-    return expected;
-}
+bool IsIntroducer(char c) { return c == '/' || c == '-'; }
 
-void CheckScan(const std::string& line) {
+CommandLineSwitches Scan(const std::string& line) {
     // An exactly sized copy: a read past the terminator is an overrun that
     // AddressSanitizer reports.
     std::unique_ptr<char[]> text(new char[line.size() + 1]);
     std::memcpy(text.get(), line.c_str(), line.size() + 1);
     CommandLineSwitches switches;
     ScanCommandLine(text.get(), switches);
-    const CommandLineSwitches expected = ExpectedSwitches(line);
-    FUZZ_CHECK(switches.runMode == expected.runMode && switches.flagV == expected.flagV,
-               "scan gave mode %d, V %d; expected mode %d, V %d", switches.runMode, switches.flagV, expected.runMode,
-               expected.flagV);
     FUZZ_CHECK(std::memcmp(text.get(), line.c_str(), line.size() + 1) == 0, "the scan changed the command line");
+    return switches;
+}
+
+bool Same(const CommandLineSwitches& a, const CommandLineSwitches& b) {
+    return a.runMode == b.runMode && a.flagV == b.flagV;
+}
+
+// Properties of the scan that do not restate it: only the bytes right after
+// a '/' or '-' decide, so dropping every other byte (but the introducers)
+// changes nothing, and neither does the case of the byte after an
+// introducer; a line without introducers leaves the defaults.
+void CheckScan(const std::string& line) {
+    const CommandLineSwitches switches = Scan(line);
+    std::string decisive;
+    std::string otherCase = line;
+    bool anyIntroducer = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const bool afterIntroducer = i > 0 && IsIntroducer(line[i - 1]);
+        anyIntroducer = anyIntroducer || IsIntroducer(line[i]);
+        if (IsIntroducer(line[i]) || afterIntroducer) decisive += line[i];
+        if (afterIntroducer && !IsIntroducer(line[i])) {
+            const unsigned char c = static_cast<unsigned char>(line[i]);
+            if (std::isalpha(c)) otherCase[i] = static_cast<char>(std::islower(c) ? std::toupper(c) : std::tolower(c));
+        }
+    }
+    const CommandLineSwitches fromDecisive = Scan(decisive);
+    FUZZ_CHECK(Same(switches, fromDecisive), "mode %d, V %d; from the switch bytes alone [%s]: mode %d, V %d",
+               switches.runMode, switches.flagV, decisive.c_str(), fromDecisive.runMode, fromDecisive.flagV);
+    const CommandLineSwitches fromOtherCase = Scan(otherCase);
+    FUZZ_CHECK(Same(switches, fromOtherCase), "the case of a switch letter changed the result: [%s]", otherCase.c_str());
+    if (!anyIntroducer) {
+        const CommandLineSwitches defaults = Scan(std::string());
+        FUZZ_CHECK(Same(switches, defaults), "a line without '/' or '-' changed the defaults");
+    }
 }
 
 void CheckHandOver(CodePage codePage, const std::string& line) {

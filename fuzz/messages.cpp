@@ -3,14 +3,17 @@
 // and an icon (ICON) in the machine's code page; every string the program
 // loads afterwards has "<%SERIES%>" and "<%CATEGORY%>" replaced, and the
 // message boxes format the substituted text with wvsprintfA. Values may
-// hold '%' (doubled before formatting), the placeholders themselves
-// (inserted once), double-byte characters whose second byte is '\\' or
-// '%' look-alikes, and anything else.
+// hold '%' (doubled before formatting), the placeholders themselves,
+// double-byte characters whose second byte is '\\' or '%' look-alikes, and
+// anything else.
 //
-// The properties checked: every buffer stays terminated within its size,
-// a text cut to its buffer ends on a character boundary and is the longest
-// such prefix of the substituted text, the messages read exactly as the
-// templates with the values inserted, and nothing is left open.
+// The properties checked, none of them a second copy of the substitution:
+// every buffer holds a terminator within its size and a text never ends
+// inside a double-byte character; with values that hold no placeholder, a
+// string loaded whole holds none either; the text of a template around its
+// placeholders is all there, in order; a message box names the category
+// where its template does, and reads as loaded where the template has no
+// placeholder; nothing is left open.
 //
 // Input: one byte for the code page, two for a buffer size, then the three
 // values (FuzzedDataProvider's length-delimited strings).
@@ -19,6 +22,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/messages.h"
 #include "fuzz_machine.h"
@@ -29,54 +33,59 @@ namespace {
 const char kSeriesPlaceholder[] = "<%SERIES%>";
 const char kCategoryPlaceholder[] = "<%CATEGORY%>";
 
-// Left to right, continuing after each inserted value (UTF-8 is
-// self-synchronising, so this matches the product's UTF-16 replacement).
-std::string ReplaceAll(std::string text, const std::string& placeholder, const std::string& value) {
-    for (size_t at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size()))
-        text.replace(at, placeholder.size(), value);
-    return text;
-}
-
-// The longest prefix of at most `limit` bytes that does not split a
-// double-byte character of the machine's code page.
-std::string WholeCharacterPrefix(const std::string& text, size_t limit) {
-    size_t n = 0;
-    while (n < text.size()) {
-        const size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[n])) && n + 1 < text.size() ? 2 : 1;
-        if (n + step > limit) break;
-        n += step;
-    }
-    return text.substr(0, n);
-}
-
-// The string as LoadStringA gives it in a buffer of `size` bytes, before
-// any substitution (UTF-8).
-std::string RawString(winsim::Machine& m, UINT id, int size = kMessageTextSize) {
-    std::string text(static_cast<size_t>(size), '\0');
-    LoadStringA(m.modules.programInstance, id, &text[0], size);
+// The string as LoadStringA gives it, before any substitution (UTF-8).
+std::string RawString(winsim::Machine& m, UINT id) {
+    std::string text(static_cast<size_t>(kMessageTextSize), '\0');
+    LoadStringA(m.modules.programInstance, id, &text[0], kMessageTextSize);
     return winsim::acpToUtf8(text.c_str());
 }
 
-// What the program should make of string `id` loaded into `size` bytes: the
-// series pair applied first, then the category pair (UTF-8). A buffer too
-// small for the stored string cuts it before the substitution, placeholders
-// included.
-std::string Substituted(winsim::Machine& m, const AppContext& context, UINT id, int size = kMessageTextSize) {
-    const std::string series =
-        ReplaceAll(RawString(m, id, size), kSeriesPlaceholder, winsim::acpToUtf8(context.szSeries));
-    return ReplaceAll(series, kCategoryPlaceholder, winsim::acpToUtf8(context.szCategory));
+bool HoldsPlaceholder(const std::string& text) {
+    return text.find(kSeriesPlaceholder) != std::string::npos || text.find(kCategoryPlaceholder) != std::string::npos;
 }
 
-void CheckLoadedString(winsim::Machine& m, const AppContext& context, UINT id, int size) {
+// The pieces of a template between its placeholders.
+std::vector<std::string> LiteralPieces(const std::string& text) {
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < text.size();) {
+        const bool series = text.compare(i, std::strlen(kSeriesPlaceholder), kSeriesPlaceholder) == 0;
+        const bool category = text.compare(i, std::strlen(kCategoryPlaceholder), kCategoryPlaceholder) == 0;
+        if (series || category) {
+            i += std::strlen(series ? kSeriesPlaceholder : kCategoryPlaceholder);
+            pieces.emplace_back();
+        } else {
+            pieces.back() += text[i++];
+        }
+    }
+    return pieces;
+}
+
+// Whether every literal piece of `raw` is found in `text`, in order.
+bool KeepsTheTemplatesText(const std::string& raw, const std::string& text) {
+    size_t at = 0;
+    for (const std::string& piece : LiteralPieces(raw)) {
+        const size_t found = text.find(piece, at);
+        if (found == std::string::npos) return false;
+        at = found + piece.size();
+    }
+    return true;
+}
+
+void CheckLoadedString(winsim::Machine& m, UINT id, int size, bool valuesHoldPlaceholders) {
     std::unique_ptr<char[]> buffer(new char[size]);
     std::memset(buffer.get(), 'X', static_cast<size_t>(size));
     LoadResString(id, buffer.get(), size);
     FUZZ_CHECK(IsTerminatedWithin(buffer.get(), static_cast<size_t>(size)), "string %u not terminated in %d bytes", id,
                size);
-    const std::string expected =
-        WholeCharacterPrefix(winsim::utf8ToAcp(Substituted(m, context, id, size)), static_cast<size_t>(size - 1));
-    FUZZ_CHECK(buffer.get() == expected, "string %u in %d bytes reads [%s], expected [%s]", id, size, buffer.get(),
-               expected.c_str());
+    FUZZ_CHECK(!EndsInLeadByte(buffer.get()), "string %u in %d bytes ends inside a character", id, size);
+
+    std::unique_ptr<char[]> whole(new char[kMessageTextSize]);
+    LoadResString(id, whole.get(), kMessageTextSize);
+    const std::string text = winsim::acpToUtf8(whole.get());
+    FUZZ_CHECK(valuesHoldPlaceholders || !HoldsPlaceholder(text), "string %u keeps a placeholder: [%s]", id,
+               text.c_str());
+    FUZZ_CHECK(KeepsTheTemplatesText(RawString(m, id), text), "string %u lost text of its template: [%s]", id,
+               text.c_str());
 }
 
 }  // namespace
@@ -98,18 +107,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.InitContext();
     const AppContext& context = machine.context;
     CheckSettingsContext(context);
+    const std::string series = winsim::acpToUtf8(context.szSeries);
+    const std::string category = winsim::acpToUtf8(context.szCategory);
+    const bool valuesHoldPlaceholders = series.find("<%") != std::string::npos || category.find("<%") != std::string::npos;
 
     for (UINT id : {IDS_PLACEHOLDER_SERIES, IDS_PLACEHOLDER_CATEGORY, IDS_MSG_NOT_ADMINISTRATOR, IDS_PRODUCT_TITLE})
-        CheckLoadedString(m, context, id, bufferSize);
+        CheckLoadedString(m, id, bufferSize, valuesHoldPlaceholders);
 
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
     ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
     FUZZ_CHECK(m.ui.boxes.size() == 2, "%zu message boxes", m.ui.boxes.size());
-    // wvsprintfA gives back one '%' for each doubled one, so the values
-    // read as they were written.
-    const std::string expected = Substituted(m, context, IDS_MSG_NOT_ADMINISTRATOR);
-    FUZZ_CHECK(m.ui.boxes[0].textUtf8 == expected, "message 17300 reads [%s], expected [%s]",
-               m.ui.boxes[0].textUtf8.c_str(), expected.c_str());
+    // wvsprintfA gives back one '%' for each doubled one, so the category
+    // reads as it was written where the template names it.
+    const std::string notAdministrator = RawString(m, IDS_MSG_NOT_ADMINISTRATOR);
+    const std::string& shown = m.ui.boxes[0].textUtf8;
+    FUZZ_CHECK(notAdministrator.find(kCategoryPlaceholder) == std::string::npos ||
+                   shown.find(category) != std::string::npos,
+               "message 17300 [%s] does not name the category [%s]", shown.c_str(), category.c_str());
+    FUZZ_CHECK(valuesHoldPlaceholders || !HoldsPlaceholder(shown), "message 17300 keeps a placeholder: [%s]",
+               shown.c_str());
+    FUZZ_CHECK(KeepsTheTemplatesText(notAdministrator, shown), "message 17300 lost text of its template: [%s]",
+               shown.c_str());
     FUZZ_CHECK(m.ui.boxes[1].textUtf8 == RawString(m, IDS_MSG_INSTALL_FAILED), "message 17100 reads [%s]",
                m.ui.boxes[1].textUtf8.c_str());
     return 0;

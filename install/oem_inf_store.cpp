@@ -16,6 +16,7 @@
 namespace {
 
 const char kOemPattern[] = "\\oem*.inf";
+const char kInfExtension[] = ".inf";
 const char kPnfExtension[] = ".PNF";
 const UINT kStagedInfs[] = {IDS_INF_BUS, IDS_INF_MDM, IDS_INF_OBX, 0};
 
@@ -80,6 +81,10 @@ int CInstall::DeleteOemInfs() {
     int result = 1;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        // The pattern also matches through short names: "oem1.inf_old" is
+        // listed for its short name OEM1~1.INF, and its .PNF twin would be
+        // oem1.PNF, the file of another package.
+        if (!HasExtension(entry.cFileName, kInfExtension)) continue;
         // A folder and name that do not fit one path end the scan as a
         // failure: a cut path could name another file.
         char path[kPathBufferSize] = {};

@@ -11,6 +11,7 @@ namespace {
 
 const char kPnpUtilCommand[] = "pnputil.exe -f -d %s";
 const char kPnpUtilFile[] = "\\pnputil.exe";
+const char kInfExtension[] = ".inf";
 
 // The full path of the system's pnputil.exe. The program runs elevated,
 // often from a download folder: started through the command-line search, a
@@ -32,7 +33,8 @@ int RunPnpUtilDelete(const char* infName) {
         ShowSystemError(error);
         return 1;
     }
-    // wsprintfA writes at most 1024 characters; an INF name is a file name.
+    // wsprintfA writes at most 1024 bytes, the terminator included; an INF
+    // name is a file name.
     char commandLine[1024] = {};
     wsprintfA(commandLine, kPnpUtilCommand, infName);
 
@@ -76,7 +78,9 @@ int DeleteDriverPackages(int osCode) {
         size_t length = 0;
         while (name + length < end && name[length]) ++length;
         if (name + length == end) break;
-        if (store.IsProductInf(name) == 1) RunPnpUtilDelete(name);
+        // The list comes from a "*.inf" search, which also matches through
+        // short names ("x.inf_old" is listed for its short name X~1.INF).
+        if (HasExtension(name, kInfExtension) && store.IsProductInf(name) == 1) RunPnpUtilDelete(name);
         name += length + 1;
     }
     LocalFree(list);

@@ -104,6 +104,24 @@ int ReplaceExtension(char* text, const char* suffix, int max) {
     return 1;
 }
 
+int HasExtension(const char* name, const char* extension) {
+    const int nameLength = lstrlenA(name);
+    const int extensionLength = lstrlenA(extension);
+    if (extensionLength == 0 || nameLength <= extensionLength) return 0;
+    // The extension starts with '.', which is never the second byte of a
+    // double-byte character, so the bytes compared are whole characters.
+    const char* tail = name + nameLength - extensionLength;
+    if (GetByteType(name, nameLength - extensionLength) != SingleByte) return 0;
+    for (int i = 0; i < extensionLength; ++i) {
+        char a = tail[i];
+        char b = extension[i];
+        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+        if (a != b) return 0;
+    }
+    return 1;
+}
+
 int IsDirectory(const char* path) {
     const DWORD attributes = GetFileAttributesA(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;

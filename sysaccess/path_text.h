@@ -53,6 +53,12 @@ int RemoveBackslash(char* text);
 // Returns 0 for an empty string.
 int ReplaceExtension(char* text, const char* suffix, int max);
 
+// Whether the name ends in `extension` (which carries its own dot),
+// without regard to the case of ASCII letters. A wildcard search also
+// matches files through their short 8.3 names: "oem*.inf" lists
+// "oem1.inf_old" (short name OEM1~1.INF), which this tells apart.
+int HasExtension(const char* name, const char* extension);
+
 int IsDirectory(const char* path);
 int IsFile(const char* path);
 

@@ -17,6 +17,11 @@ bool RunningOnWine();
 // afterwards ("C:\\conformance\\<test name>"), without a trailing backslash.
 std::string TestFolder();
 
+// A hidden top-level window of the test's own (on the simulated machine, a
+// window of another program), for tests that need windows to be there.
+HWND TopLevelWindow(const char* title);
+void DestroyTopLevelWindow(HWND window);
+
 }  // namespace conformance
 
 // Marks an expectation on which Wine is known to differ from Windows'

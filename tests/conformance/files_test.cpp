@@ -1,6 +1,8 @@
 // How Windows reports the file calls the product relies on: attributes,
 // searches with wildcards, deletion of read-only files, copies, folders.
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -306,4 +308,183 @@ TEST(FileNamesInCodePage932, TrailByte5CIsNotASeparator) {
     char value[8];
     EXPECT_EQ(GetPrivateProfileStringA("s", "k", "", value, sizeof value, (folder + "\\USB\\\x83\x5C.ini").c_str()), 1u);
     EXPECT_STREQ(value, "v");
+}
+
+namespace {
+
+// Every long name a search returns, with its short name, in search order.
+std::vector<std::pair<std::string, std::string>> FindWithShortNames(const std::string& pattern) {
+    std::vector<std::pair<std::string, std::string>> found;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do found.emplace_back(data.cFileName, data.cAlternateFileName);
+    while (FindNextFileA(h, &data));
+    EXPECT_TRUE(FindClose(h));
+    return found;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// NTFS gives a name that is not a valid 8.3 name a short name, and a search
+// pattern matches either: "oem*.inf" lists "oem1.inf_old" (OEM1~1.INF).
+// Wine makes up short names of its own form (a hash after the '~').
+TEST(FileSearch, ShortNamesAreGivenAndMatched) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"oem1.inf", "oem1.inf_old", "LongFileName.txt", "LongFileNameTwo.txt"})
+        WriteTestFile(folder + "\\" + name, "");
+    const auto all = FindWithShortNames(folder + "\\*");
+    std::map<std::string, std::string> shortNames(all.begin(), all.end());
+    EXPECT_EQ(shortNames["oem1.inf"], "");
+    EXPECT_EQ(shortNames["."], "");
+    if (conformance::RunningOnWine()) {
+        EXPECT_NE(shortNames["oem1.inf_old"], "") << "(Wine)";
+    } else {
+        EXPECT_EQ(shortNames["oem1.inf_old"], "OEM1~1.INF");
+        EXPECT_EQ(shortNames["LongFileName.txt"], "LONGFI~1.TXT");
+        EXPECT_EQ(shortNames["LongFileNameTwo.txt"], "LONGFI~2.TXT");
+    }
+    // A file opens by its short name as well.
+    const std::string shortPath = folder + "\\" + shortNames["LongFileNameTwo.txt"];
+    EXPECT_NE(GetFileAttributesA(shortPath.c_str()), INVALID_FILE_ATTRIBUTES) << shortPath;
+
+    const std::vector<std::string> oem = Sorted(FindAll(folder + "\\oem*.inf"));
+    EXPECT_WINDOWS_OR_WINE(oem == (std::vector<std::string>{"oem1.inf", "oem1.inf_old"}),
+                           oem == (std::vector<std::string>{"oem1.inf"}) ||
+                               oem == (std::vector<std::string>{"oem1.inf", "oem1.inf_old"}));
+}
+
+// FindFirstFileA rewrites '*', '?' and '.' into the DOS wildcards before
+// the file system matches (FsRtlIsNameInExpression): "*." becomes "<",
+// which cannot take a name's last dot, so it lists the names without a dot
+// (".a" and "..a" through their short names A~2 and A~1); '?' becomes '>',
+// which takes nothing at a dot or at the end. "." and ".." are listed
+// where the pattern matches them or an empty name. The file names and
+// Windows' results are those Wine's own tests record.
+TEST(FileSearch, PatternsFollowTheDosWildcardRules) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa", "a", "a..a", "a.a", "a.a.a", "aa", "aaa",
+                             "aaaa"})
+        WriteTestFile(folder + "\\" + name, "");
+    const std::vector<std::string> every = {".",    "..",  "..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa",
+                                            "a",    "a..a", "a.a", "a.a.a", "aa", "aaa",   "aaaa"};
+    const std::vector<std::string> dotted = {".", "..", "..a", "..a.a", ".a", ".a..a", ".a.a", ".aaa"};
+    const std::vector<std::string> noDot = {".", "..", "..a", ".a", ".aaa", "a", "aa", "aaa", "aaaa"};
+    struct Row {
+        const char* pattern;
+        std::vector<std::string> windows;
+        std::vector<std::string> wine;  // where Wine differs
+    };
+    const std::vector<Row> rows = {
+        {"*.*.*", every, {}},
+        {"*.*.", every, {}},
+        {".*.*", dotted, {}},
+        {"..*", {".", "..", "..a", "..a.a"}, {}},
+        {"*. ", every, {}},
+        // Wine matches '*' and '?' plainly, and knows no DOS wildcards.
+        {"*.", noDot, every},
+        {"*..*", {".", "..", "..a", "..a.a", ".a..a", "a..a"}, every},
+        {".*.", {".", "..", ".a", ".aaa"}, dotted},
+        {"?", {".", "..", "a"}, {".", "a"}},
+        {"??.", {".", "..", "a", "aa"}, {"..", ".a", "aa"}},
+        {"?.??.", {".", "..", ".a", "a", "a.a"}, {"a..a"}},
+    };
+    for (const Row& row : rows) {
+        const std::vector<std::string> found = Sorted(FindAll(folder + "\\" + row.pattern));
+        const std::vector<std::string>& wine = row.wine.empty() ? row.windows : row.wine;
+        SCOPED_TRACE(std::string(row.pattern) + " lists " + ::testing::PrintToString(found));
+        EXPECT_WINDOWS_OR_WINE(found == Sorted(row.windows), found == Sorted(wine));
+    }
+    // A program can pass the DOS wildcards itself; Wine finds nothing.
+    const std::vector<std::string> dosStar = Sorted(FindAll(folder + "\\<"));
+    EXPECT_WINDOWS_OR_WINE(dosStar == noDot, dosStar.empty());
+    const std::vector<std::string> dosQmDot = Sorted(FindAll(folder + "\\>\"a"));
+    EXPECT_WINDOWS_OR_WINE(dosQmDot == (std::vector<std::string>{".a", "a.a"}), dosQmDot.empty());
+}
+
+// CopyFile reads the source sharing read and write access, and Windows NT
+// writes the target sharing both: a source or target that another handle
+// holds sharing what CopyFile needs is copied or replaced.
+TEST(FileCopy, SharingOfSourceAndTarget) {
+    const std::string folder = conformance::TestFolder();
+    const std::string src = folder + "\\src.inf";
+    const std::string dst = folder + "\\dst.inf";
+    WriteTestFile(src, "new");
+    WriteTestFile(dst, "old");
+    struct Row {
+        const std::string* path;
+        DWORD access;
+        DWORD share;
+        DWORD error;  // 0 when the copy succeeds
+    };
+    const Row rows[] = {
+        {&src, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, 0},
+        {&src, GENERIC_READ, FILE_SHARE_WRITE, ERROR_SHARING_VIOLATION},
+        {&dst, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, 0},
+        {&dst, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0},
+        {&dst, GENERIC_WRITE, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+        {&dst, GENERIC_READ, FILE_SHARE_READ, ERROR_SHARING_VIOLATION},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(*row.path + " held with access " + std::to_string(row.access) + ", sharing " +
+                     std::to_string(row.share));
+        HANDLE held = CreateFileA(row.path->c_str(), row.access, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << GetLastError();
+        SetLastError(kSentinelError);
+        const BOOL copied = CopyFileA(src.c_str(), dst.c_str(), FALSE);
+        const DWORD error = GetLastError();
+        EXPECT_EQ(copied, row.error == 0);
+        if (row.error) {
+            EXPECT_EQ(error, row.error);
+        }
+        EXPECT_TRUE(CloseHandle(held));
+    }
+    EXPECT_EQ(ReadTestFile(dst), "new");
+}
+
+// A handle without read, write or delete access (for the attributes) opens
+// whatever others hold, and reads nothing.
+TEST(FileCreation, NoAccessOpensAFileOthersHoldExclusively) {
+    const std::string file = conformance::TestFolder() + "\\held.txt";
+    WriteTestFile(file, "data");
+    HANDLE exclusive = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    HANDLE attributesOnly = CreateFileA(file.c_str(), 0, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(attributesOnly, INVALID_HANDLE_VALUE) << GetLastError();
+    char buffer[8];
+    DWORD read = 1;
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(ReadFile(attributesOnly, buffer, sizeof buffer, &read, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CloseHandle(attributesOnly));
+    EXPECT_TRUE(CloseHandle(exclusive));
+}
+
+// "nul" (also "nul.txt", in any folder) is the null device, not a file:
+// it opens, takes writes that vanish, and is found where its folder
+// exists; no file of that name appears.
+TEST(FileCreation, NulIsTheNullDevice) {
+    const std::string folder = conformance::TestFolder();
+    for (const char* name : {"nul", "NUL.txt"}) {
+        const std::string path = folder + "\\" + name;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << name << " " << GetLastError();
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(h, "data", 4, &written, nullptr));
+        EXPECT_EQ(written, 4u);
+        EXPECT_TRUE(CloseHandle(h));
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), (DWORD)FILE_ATTRIBUTE_ARCHIVE) << name;
+        // The search gives the device part of the name.
+        EXPECT_EQ(FindAll(path), std::vector<std::string>{std::string(name, 3)});
+    }
+    EXPECT_EQ(Sorted(FindAll(folder + "\\*")), (std::vector<std::string>{".", ".."}));
+    WIN32_FIND_DATAA data;
+    SetLastError(kSentinelError);
+    EXPECT_EQ(FindFirstFileA((folder + "\\none\\nul").c_str(), &data), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
 }

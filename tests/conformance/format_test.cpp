@@ -45,16 +45,20 @@ TEST(Wsprintf, WideStringsAreConvertedToTheAnsiCodePage) {
     EXPECT_STREQ(buffer, GetACP() == 932 ? "\x95\x5cx" : "?x");
 }
 
-TEST(Wsprintf, OutputStopsAt1024Characters) {
+TEST(Wsprintf, OutputStopsAt1024BytesWithTheTerminator) {
     const std::string text(2000, 'a');
     std::vector<char> buffer(2100, 'x');
+    // The buffer is taken to hold 1024 bytes: 1023 characters and the
+    // terminator, and nothing beyond. The result counts the characters
+    // stored; Wine returns 1024 once the buffer is full.
     int n = wsprintfA(buffer.data(), "%s", text.c_str());
-    // Windows writes 1024 characters and the terminator; Wine keeps one
-    // character less.
-    size_t length = std::strlen(buffer.data());
-    EXPECT_WINDOWS_OR_WINE(n == 1024 && length == 1024, n == 1024 && length == 1023);
-    const std::string shorter(1000, 'b');
-    EXPECT_EQ(wsprintfA(buffer.data(), "%s", shorter.c_str()), 1000);
+    EXPECT_WINDOWS_OR_WINE(n == 1023, n == 1024);
+    EXPECT_EQ(std::strlen(buffer.data()), 1023u);
+    EXPECT_EQ(buffer[1024], 'x');
+    n = wsprintfA(buffer.data(), "%s", std::string(1023, 'c').c_str());
+    EXPECT_WINDOWS_OR_WINE(n == 1023, n == 1024);
+    EXPECT_EQ(std::strlen(buffer.data()), 1023u);
+    EXPECT_EQ(wsprintfA(buffer.data(), "%s", std::string(1000, 'b').c_str()), 1000);
 }
 
 }  // namespace

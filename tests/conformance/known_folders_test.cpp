@@ -70,13 +70,18 @@ TEST(KnownFolders, DeviceMetadataStoreThroughGetProcAddress) {
     EXPECT_WINDOWS_OR_WINE(hr == S_OK, hr == E_INVALIDARG);
     if (hr == S_OK) {
         ASSERT_NE(path, nullptr);
-        const std::string text = Narrow(path);
-        const std::string tail = "\\Microsoft\\Windows\\DeviceMetadataStore";
-        ASSERT_GT(text.size(), tail.size());
-        EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-        const DWORD attributes = GetFileAttributesA(text.c_str());
-        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
-        EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+        // The documented place: ProgramData on the system drive.
+        char windows[MAX_PATH];
+        ASSERT_GT(GetWindowsDirectoryA(windows, MAX_PATH), 2u);
+        const std::string expected = std::string(windows, 2) + "\\ProgramData\\Microsoft\\Windows\\DeviceMetadataStore";
+        EXPECT_EQ(lstrcmpiA(Narrow(path).c_str(), expected.c_str()), 0) << Narrow(path);
+        // Unverified (KF_FLAG_DONT_VERIFY), the path is the same.
+        const DWORD kDontVerify = 0x00004000;
+        LPWSTR unverified = nullptr;
+        EXPECT_EQ(getPath(FOLDERID_DeviceMetadataStore, kDontVerify, nullptr, &unverified), S_OK);
+        ASSERT_NE(unverified, nullptr);
+        EXPECT_EQ(Narrow(unverified), Narrow(path));
+        CoTaskMemFree(unverified);
     } else {
         EXPECT_EQ(path, nullptr);
     }

@@ -103,6 +103,21 @@ std::string TestFolder() {
     return folder;
 }
 
+HWND TopLevelWindow(const char* title) {
+    static const ATOM windowClass = [] {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "ConformanceTests.Window";
+        return RegisterClassA(&wc);
+    }();
+    if (!windowClass) return nullptr;
+    return CreateWindowExA(0, "ConformanceTests.Window", title, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+void DestroyTopLevelWindow(HWND window) { DestroyWindow(window); }
+
 }  // namespace conformance
 
 int main(int argc, char** argv) {

@@ -42,6 +42,10 @@ std::string TestFolder() {
     return folder;
 }
 
+HWND TopLevelWindow(const char* title) { return g_machine->ui.addWindow("ConformanceTests.Window", title); }
+
+void DestroyTopLevelWindow(HWND window) { g_machine->ui.removeWindow(window); }
+
 }  // namespace conformance
 
 int main(int argc, char** argv) {

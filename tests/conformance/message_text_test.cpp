@@ -55,12 +55,47 @@ TEST(MessageText, AccessDeniedHasATextEndingInALineBreak) {
     }
 }
 
+// UTF-8 text in the ANSI code page.
+std::string Ansi(const char* utf8) {
+    WCHAR wide[256];
+    char ansi[512];
+    const int units = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
+    EXPECT_GT(units, 0);
+    EXPECT_GT(WideCharToMultiByte(CP_ACP, 0, wide, units, ansi, sizeof ansi, nullptr, nullptr), 0);
+    return ansi;
+}
+
+// Windows' English and Japanese texts; Wine words them its own way.
 TEST(MessageText, OtherErrorsTheProductReports) {
-    for (DWORD code : {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_INVALID_PARAMETER,
-                       ERROR_SERVICE_MARKED_FOR_DELETE, ERROR_SERVICE_DOES_NOT_EXIST}) {
-        Message m = SystemText(code);
-        EXPECT_GT(m.length, 2u) << code;
-        EXPECT_TRUE(EndsWithLineBreak(m.text)) << code;
+    struct Row {
+        DWORD code;
+        const char* english;
+        const char* japanese;
+        const char* wineEnglish;
+    };
+    const Row rows[] = {
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n", "指定されたファイルが見つかりません。\r\n",
+         "File not found.\r\n"},
+        {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n", "指定されたパスが見つかりません。\r\n",
+         "Path not found.\r\n"},
+        {ERROR_INVALID_PARAMETER, "The parameter is incorrect.\r\n", "パラメーターが間違っています。\r\n",
+         "Invalid parameter.\r\n"},
+        {ERROR_SERVICE_MARKED_FOR_DELETE, "The specified service has been marked for deletion.\r\n",
+         "指定されたサービスは削除の対象としてマークされています。\r\n", "Service marked for delete.\r\n"},
+        {ERROR_SERVICE_DOES_NOT_EXIST, "The specified service does not exist as an installed service.\r\n",
+         "指定されたサービスはインストールされたサービスとして存在しません。\r\n", "Service does not exist.\r\n"},
+        {static_cast<DWORD>(E_NOTIMPL), "Not implemented\r\n", "実装されていません\r\n", "Not implemented.\r\n"},
+        {static_cast<DWORD>(E_FAIL), "Unspecified error\r\n", "エラーを特定できません\r\n", "Call failed.\r\n"},
+    };
+    const bool japanese = GetACP() == 932;
+    for (const Row& row : rows) {
+        const Message m = SystemText(row.code);
+        SCOPED_TRACE(::testing::Message() << std::hex << row.code << ": " << m.text);
+        EXPECT_EQ(m.length, m.text.size());
+        const std::string windows = Ansi(japanese ? row.japanese : row.english);
+        // Wine's Japanese texts are translations of its English ones.
+        EXPECT_WINDOWS_OR_WINE(m.text == windows,
+                               japanese ? m.length > 2 && EndsWithLineBreak(m.text) : m.text == row.wineEnglish);
     }
 }
 

@@ -68,9 +68,94 @@ TEST_F(Registry, MissingKeyGivesFileNotFound) {
     EXPECT_EQ(key, nullptr);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Sub("Missing\\Deeper").c_str(), 0, KEY_READ, &key),
               ERROR_FILE_NOT_FOUND);
-    DWORD size = 0;
+    // A size query of a missing value clears the size; with a buffer the
+    // size stays as it was.
+    DWORD size = 12;
     EXPECT_EQ(RegQueryValueExA(key_, "Missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(size, 0u);
+    BYTE buffer[12];
+    size = sizeof buffer;
+    EXPECT_EQ(RegQueryValueExA(key_, "Missing", nullptr, nullptr, buffer, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(size, (DWORD)sizeof buffer);
     EXPECT_EQ(GetLastError(), kSentinelError);
+}
+
+// What RegOpenKeyExA gives back for an empty or missing subkey: the
+// predefined key itself, but a new handle for any other key; a null key is
+// refused before the result is touched. A predefined key is known by the
+// low 32 bits of the handle.
+TEST_F(Registry, OpenWithoutASubkey) {
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_CONFIG}) {
+        for (const char* subkey : {static_cast<const char*>(nullptr), ""}) {
+            HKEY key = nullptr;
+            EXPECT_EQ(RegOpenKeyExA(root, subkey, 0, KEY_READ, &key), ERROR_SUCCESS);
+            EXPECT_EQ(key, root);
+        }
+    }
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(key_, "", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_NE(key, key_);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(key_, nullptr, 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_NE(key, key_);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    // Below HKEY_CLASSES_ROOT one leading backslash is skipped: "\\" opens
+    // the root again, as a new handle.
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\", 0, KEY_READ, &key), ERROR_SUCCESS);
+    EXPECT_NE(key, HKEY_CLASSES_ROOT);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+
+    HKEY untouched = key_;
+    EXPECT_EQ(RegOpenKeyExA(nullptr, "", 0, KEY_READ, &untouched), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(untouched, key_);
+    if (sizeof(HKEY) == 8) {
+        const ULONG_PTR low = static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(HKEY_CURRENT_USER));
+        for (ULONG_PTR upper : {ULONG_PTR{0}, ULONG_PTR{1}, ULONG_PTR{0xdeadbeef}}) {
+            const HKEY root = reinterpret_cast<HKEY>(low | (upper << 16 << 16));
+            key = nullptr;
+            EXPECT_EQ(RegOpenKeyExA(root, path_.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS) << upper;
+            EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+        }
+    }
+}
+
+// HKEY_CURRENT_CONFIG shows the current hardware profile's key.
+TEST_F(Registry, CurrentConfigIsTheCurrentHardwareProfile) {
+    HKEY profile = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current", 0, KEY_READ,
+                            &profile),
+              ERROR_SUCCESS);
+    DWORD viaProfile = 0, viaRoot = 1;
+    EXPECT_EQ(RegQueryInfoKeyA(profile, nullptr, nullptr, nullptr, &viaProfile, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_CONFIG, nullptr, nullptr, nullptr, &viaRoot, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(viaRoot, viaProfile);
+    EXPECT_EQ(RegCloseKey(profile), ERROR_SUCCESS);
+}
+
+// A volatile key cannot hold a key that is stored on disk.
+TEST_F(Registry, VolatileKeysHoldOnlyVolatileKeys) {
+    HKEY parent = nullptr;
+    HKEY child = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(key_, "Volatile", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &parent,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegCreateKeyExA(parent, "Stored", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &child,
+                              nullptr),
+              ERROR_CHILD_MUST_BE_VOLATILE);
+    ASSERT_EQ(RegCreateKeyExA(parent, "Child", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &child,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(child), ERROR_SUCCESS);
+    // An existing key opens whatever the options say.
+    ASSERT_EQ(RegCreateKeyExA(parent, "Child", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &child,
+                              nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(child), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(parent), ERROR_SUCCESS);
 }
 
 TEST_F(Registry, TooSmallABufferGivesMoreDataAndTheSize) {
@@ -240,6 +325,27 @@ TEST_F(Registry, QueryInfoKeyCountsSubkeysAndValues) {
     EXPECT_EQ(values, 2u);
     EXPECT_EQ(longestName, 8u);
     EXPECT_EQ(longestData, 6u);
+
+    // The class (empty for keys created without one), the size of the
+    // security descriptor and the last write time, which a change moves on.
+    char keyClass[8] = "xxxxxxx";
+    DWORD classLength = sizeof keyClass, securitySize = 0;
+    FILETIME before = {}, after = {};
+    EXPECT_EQ(RegQueryInfoKeyA(key_, keyClass, &classLength, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, &securitySize, &before),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(keyClass, "");
+    EXPECT_EQ(classLength, 0u);
+    // Wine reports no security descriptor.
+    EXPECT_WINDOWS_OR_WINE(securitySize > 0, securitySize == 0);
+    EXPECT_NE(before.dwHighDateTime, 0u);
+    SetValue("Two", REG_DWORD, &one, sizeof one);
+    EXPECT_EQ(RegQueryInfoKeyA(key_, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, &after),
+              ERROR_SUCCESS);
+    auto ticks = [](const FILETIME& t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    EXPECT_GE(ticks(after), ticks(before));
+    EXPECT_EQ(RegDeleteValueA(key_, "Two"), ERROR_SUCCESS);
 
     // Every output is optional.
     values = 0;

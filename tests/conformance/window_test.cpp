@@ -1,6 +1,6 @@
-// Windows of other programs as the program looks for them. The tests
-// create no windows of their own: they check what happens when the window
-// looked for is not there or the handle is not a window.
+// Windows of other programs as the program looks for them: what happens
+// when the window looked for is not there or the handle is not a window,
+// and how the enumeration of windows ends.
 #include "conformance.h"
 
 namespace {
@@ -65,12 +65,25 @@ BOOL CALLBACK StopAtFirst(HWND, LPARAM lParam) {
     return FALSE;
 }
 
+BOOL CALLBACK CountAll(HWND, LPARAM lParam) {
+    ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
 TEST(Window, EnumWindowsStopsWhenTheCallbackReturnsFalse) {
+    HWND first = conformance::TopLevelWindow("ConformanceTests: first");
+    HWND second = conformance::TopLevelWindow("ConformanceTests: second");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    int all = 0;
+    EXPECT_TRUE(EnumWindows(CountAll, reinterpret_cast<LPARAM>(&all)));
+    ASSERT_GE(all, 2) << "the enumeration needs windows to stop at";
     int calls = 0;
-    const BOOL result = EnumWindows(StopAtFirst, reinterpret_cast<LPARAM>(&calls));
-    EXPECT_LE(calls, 1);
-    // With a window to report, the callback's FALSE is EnumWindows' FALSE.
-    EXPECT_EQ(result, calls == 0 ? TRUE : FALSE);
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(EnumWindows(StopAtFirst, reinterpret_cast<LPARAM>(&calls)));
+    EXPECT_EQ(calls, 1);
+    conformance::DestroyTopLevelWindow(second);
+    conformance::DestroyTopLevelWindow(first);
 }
 
 }  // namespace

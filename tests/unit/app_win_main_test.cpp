@@ -56,10 +56,15 @@ TEST_F(WinMainTest, InstallModeWithoutMediaShowsTheStagingErrorThenInstallFailed
 }
 
 TEST_F(WinMainTest, RemoveModeShowsNothing) {
+    // Remove mode takes the phone's packages away and stages none (install
+    // mode would leave three staged).
     for (const char* line : {"/R", "-r", "/Remove", "/I /R", "/V /R", "//R", "-/R", "\"C:\\my-records\\\""}) {
+        seeded::SeedEarlierInstallation(m);
+        ASSERT_EQ(m.driverStore.published(m.files).size(), 3u) << line;
         m.ui.boxes.clear();
         EXPECT_EQ(RunProgram(line), 0) << line;
         EXPECT_TRUE(m.ui.boxes.empty()) << line;
+        EXPECT_TRUE(m.driverStore.published(m.files).empty()) << line;
     }
     ExpectNothingLeftOpen();
 }
@@ -120,10 +125,18 @@ TEST_F(WinMainTest, OldSystemsDoNotCheckTheUserAndEndWithInstallFailed) {
 
 TEST_F(WinMainTest, DenyOnlyAdministratorsGroupPassesTheCheck) {
     // A token that UAC filtered still lists the group: the program goes on
-    // (and then meets Windows' own refusals, such as the service manager's).
+    // and removes what needs no rights (the launcher hears of the change),
+    // and meets Windows' own refusals, such as the service manager's.
+    const seeded::EarlierInstallation earlier = seeded::SeedEarlierInstallation(m);
     m.token.process = winsim::TokenIdentity::denyOnlyAdministrator();
-    RunProgram("/R");
-    for (const auto& box : m.ui.boxes) EXPECT_EQ(box.captionUtf8, "Error");
+    EXPECT_EQ(RunProgram("/R"), 0);
+    ASSERT_FALSE(m.ui.boxes.empty());
+    for (const auto& box : m.ui.boxes) EXPECT_EQ(box.captionUtf8, "Error") << box.textUtf8;
+    bool told = false;
+    for (const winsim::WindowMessage& message : m.ui.window(earlier.launcher)->received)
+        told = told || message.msg == WM_DEVICECHANGE;
+    EXPECT_TRUE(told);
+    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1)) << "HKLM stays read-only";
 }
 
 TEST_F(WinMainTest, SecondInstanceInInstallModeBringsTheFirstForwardAndEndsSilently) {

@@ -140,9 +140,13 @@ TEST_F(OemInfStoreTest, DeletesMatchingOemInfsWithTheirPnfTwins) {
     m.files.createDirectory(kInfFolder + "\\oem9.inf");
     m.files.writeFile(kInfFolder + "\\oem9.inf\\oem10.inf", kOldProductInf);
     m.files.writeFile(kInfFolder + "\\machine.inf", kOldProductInf);
+    // Listed through its short name OEM2~1.INF; its extension replaced it
+    // would name oem2.PNF, the foreign package's file.
+    m.files.writeFile(kInfFolder + "\\oem2.inf_old", kOldProductInf);
 
     EXPECT_EQ(CInstall(OS_WINXP).DeleteOemInfs(), 1);
 
+    EXPECT_TRUE(m.files.exists(kInfFolder + "\\oem2.inf_old"));
     EXPECT_FALSE(m.files.exists(kInfFolder + "\\oem1.inf"));
     EXPECT_FALSE(m.files.exists(kInfFolder + "\\oem1.PNF"));
     EXPECT_FALSE(m.files.exists(kInfFolder + "\\oem3.inf"));

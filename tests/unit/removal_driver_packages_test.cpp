@@ -99,6 +99,9 @@ protected:
 }  // namespace
 
 TEST_F(DriverPackagesTest, WithoutThePhonesPackagesPnpUtilNeverRuns) {
+    // A saved copy of the phone's INF: the "*.inf" list holds it through
+    // its short name QTX0BU~1.INF, but it is no INF.
+    m.files.writeFile(std::string(kInfDir) + "\\qtx0bus.inf_old", seeded::MediaFile("Drivers/qtx0bus.inf"));
     EXPECT_EQ(DeleteDriverPackages(kWindows7), 1);
     EXPECT_TRUE(m.processes.starts.empty());
     EXPECT_TRUE(m.ui.boxes.empty());

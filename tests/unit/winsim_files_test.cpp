@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -273,7 +274,42 @@ TEST_F(FilesTest, WildcardsFollowTheDosRewriting) {
     EXPECT_TRUE(winsim::matchesFindPattern("ab.c", "a?.?", false));
     EXPECT_TRUE(winsim::matchesFindPattern("a.c", "a?.?", false));
     EXPECT_FALSE(winsim::matchesFindPattern("abc.c", "a?.?", false));
-    EXPECT_TRUE(winsim::matchesFindPattern("..", "*", true));
+    // "*." is DOS_STAR, which never takes a name's last dot.
+    EXPECT_FALSE(winsim::matchesFindPattern("a.b", "*", true));
+    EXPECT_TRUE(winsim::matchesFindPattern("a.b.c", "*.*.*", false));
+    EXPECT_TRUE(winsim::matchesFindPattern("x.y.a", "*.a", false));
+}
+
+TEST_F(FilesTest, ShortNamesAreMadeAsNtfsMakesThem) {
+    const char* const names[] = {"Program Files Old", "LongFileName.txt", "LongFileName2.txt", "LongFileName3.txt",
+                                 "LongFileName4.txt", "LongFileName5.txt", "a+b c.inf_old", ".htaccess", "oem1.inf",
+                                 "OEM2.INF"};
+    for (const char* name : names) m.files.writeFile(std::string("C:\\n\\") + name, "");
+    std::map<std::string, std::string> shortNames;
+    WIN32_FIND_DATAA data;
+    HANDLE h = FindFirstFileA("C:\\n\\*", &data);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    do shortNames[data.cFileName] = data.cAlternateFileName;
+    while (FindNextFileA(h, &data));
+    FindClose(h);
+    EXPECT_EQ(shortNames["Program Files Old"], "PROGRA~1");
+    EXPECT_EQ(shortNames["LongFileName.txt"], "LONGFI~1.TXT");
+    EXPECT_EQ(shortNames["LongFileName4.txt"], "LONGFI~4.TXT");
+    // From the fifth clash on: two characters, four hexadecimal digits.
+    const std::string fifth = shortNames["LongFileName5.txt"];
+    EXPECT_EQ(fifth.size(), 12u);
+    EXPECT_EQ(fifth.substr(0, 2) + fifth.substr(6), "LO~1.TXT") << fifth;
+    EXPECT_EQ(shortNames["a+b c.inf_old"], "A_BC~1.INF");
+    EXPECT_EQ(shortNames[".htaccess"], "HTACCE~1");
+    EXPECT_EQ(shortNames["oem1.inf"], "");
+    EXPECT_EQ(shortNames["OEM2.INF"], "");
+    // The short name opens the file, and stays with it.
+    EXPECT_EQ(GetFileAttributesA("C:\\n\\progra~1"), (DWORD)FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(Find("C:\\n\\A_BC~1.INF"), (std::vector<std::string>{"a+b c.inf_old"}));
+    ASSERT_TRUE(DeleteFileA("C:\\n\\LongFileName.txt"));
+    m.files.writeFile("C:\\n\\LongFileName6.txt", "");
+    EXPECT_EQ(Find("C:\\n\\LONGFI~1.TXT"), (std::vector<std::string>{"LongFileName6.txt"}));
+    EXPECT_EQ(Find("C:\\n\\LONGFI~2.TXT"), (std::vector<std::string>{"LongFileName2.txt"}));
 }
 
 TEST_F(FilesTest, FindOrderIsNtfsOrderOfUpperCasedNames) {

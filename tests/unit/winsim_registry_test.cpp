@@ -366,9 +366,8 @@ TEST(WinsimRegistry, CallsOutsideTheModelFailLoudly) {
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", REG_OPTION_OPEN_LINK, KEY_READ, &key),
               ERROR_CALL_NOT_IMPLEMENTED);
-    FILETIME written;
-    EXPECT_EQ(RegQueryInfoKeyA(HKEY_CURRENT_USER, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, &written),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Linked", 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
               ERROR_CALL_NOT_IMPLEMENTED);
     const HKEY performanceData = reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(0x80000004)));
     DWORD size = 0;

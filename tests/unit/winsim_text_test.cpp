@@ -299,14 +299,16 @@ TEST_F(WinsimText932, WsprintfConvertsWideArgumentsToTheAnsiCodePage) {
     EXPECT_EQ(format("%ls", u"\u8868x"), "?x");
 }
 
-TEST_F(WinsimText, WsprintfStopsAfter1024Characters) {
+// A long format text and a wide field are cut like a long argument: 1023
+// characters and the terminator in the 1024 bytes.
+TEST_F(WinsimText, WsprintfStopsWithin1024Bytes) {
     const std::string longText(2000, 'a');
     std::vector<char> buffer(2100, 'x');
-    EXPECT_EQ(wsprintfA(buffer.data(), "%s", longText.c_str()), 1024);
-    EXPECT_EQ(std::strlen(buffer.data()), 1024u);
-    EXPECT_EQ(wsprintfA(buffer.data(), longText.c_str()), 1024);
-    EXPECT_EQ(buffer[1024], '\0');
-    EXPECT_EQ(wsprintfA(buffer.data(), "%2000d", 5), 1024);
+    EXPECT_EQ(wsprintfA(buffer.data(), longText.c_str()), 1023);
+    EXPECT_EQ(buffer[1023], '\0');
+    EXPECT_EQ(buffer[1024], 'x');
+    EXPECT_EQ(wsprintfA(buffer.data(), "%2000d", 5), 1023);
+    EXPECT_EQ(std::strlen(buffer.data()), 1023u);
 }
 
 }  // namespace

@@ -196,6 +196,8 @@ void FileSystem::forget(const std::string& key) {
     auto drop = [&](const std::string& k) { return k == key || k.compare(0, below.size(), below) == 0; };
     for (auto it = attributes_.begin(); it != attributes_.end();) it = drop(it->first) ? attributes_.erase(it) : std::next(it);
     for (auto it = inUse_.begin(); it != inUse_.end();) it = drop(*it) ? inUse_.erase(it) : std::next(it);
+    for (auto it = shortNames_.begin(); it != shortNames_.end();)
+        it = drop(it->first) ? shortNames_.erase(it) : std::next(it);
 }
 
 }  // namespace winsim

@@ -33,6 +33,9 @@ DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
     std::string path;
     DWORD error = 0;
     DWORD attributes = 0;
+    // The null device, in whatever folder it is named, reads as an archive.
+    if (winsim::ansiPathArgument(lpFileName, &path, &error) && winsim::dosDeviceOfPath(path) == "NUL")
+        return FILE_ATTRIBUTE_ARCHIVE;
     if (!winsim::ansiPathArgument(lpFileName, &path, &error) ||
         (error = m.files.tryGetAttributes(path, &attributes)) != 0) {
         m.lastError = error;

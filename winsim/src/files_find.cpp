@@ -46,9 +46,8 @@ void fill(const winsim::FindEntry& e, LPWIN32_FIND_DATAA data) {
     data->nFileSizeHigh = static_cast<DWORD>(e.size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(e.size & 0xFFFFFFFFu);
     copyName(e.name, data->cFileName, sizeof data->cFileName);
-    // winsim's volume has no 8.3 names; Windows leaves this empty too when
-    // a name has no short form of its own.
-    data->cAlternateFileName[0] = '\0';
+    // Empty when the long name is a valid 8.3 name itself.
+    copyName(e.shortName, data->cAlternateFileName, sizeof data->cAlternateFileName);
 }
 
 }  // namespace
@@ -66,7 +65,22 @@ HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileDat
     std::string pattern;
     DWORD error = 0;
     auto search = std::make_shared<FindSearch>();
-    if (!winsim::ansiPathArgument(lpFileName, &pattern, &error) ||
+    if (winsim::ansiPathArgument(lpFileName, &pattern, &error) && winsim::dosDeviceOfPath(pattern) == "NUL") {
+        // The null device is found in any folder that exists, under the
+        // device part of the name asked for ("NUL" for "NUL.txt").
+        const size_t slash = pattern.find_last_of("\\/");
+        const std::string folder = slash == std::string::npos ? m.files.currentDirectory : pattern.substr(0, slash + 1);
+        if (!m.files.isDirectory(folder)) {
+            m.lastError = ERROR_PATH_NOT_FOUND;
+            return INVALID_HANDLE_VALUE;
+        }
+        winsim::FindEntry device;
+        std::string last = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
+        if (last.size() >= 2 && last[1] == ':') last.erase(0, 2);  // "C:nul"
+        device.name = last.substr(0, 3);
+        device.attributes = FILE_ATTRIBUTE_ARCHIVE;
+        search->entries.push_back(device);
+    } else if (!winsim::ansiPathArgument(lpFileName, &pattern, &error) ||
         (error = m.files.tryFind(pattern, &search->entries)) != 0) {
         m.lastError = error;
         return INVALID_HANDLE_VALUE;

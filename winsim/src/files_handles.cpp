@@ -1,7 +1,8 @@
 // CreateFileA, ReadFile, WriteFile and GetFileSize: file handles over the
 // simulated file system, with what tests need to create and read files
-// (CREATE_ALWAYS, OPEN_EXISTING, GENERIC_READ and GENERIC_WRITE). Other
-// dispositions, access rights and flags are not modelled.
+// (CREATE_ALWAYS, OPEN_EXISTING, GENERIC_READ and GENERIC_WRITE, or no
+// access at all to look at a file's attributes), and the null device.
+// Other dispositions, access rights and flags are not modelled.
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -27,6 +28,7 @@ struct OpenFile : winsim::KernelObject {
     std::string path;  // UTF-8 Windows path, for the archive attribute
     bool canRead = false;
     bool canWrite = false;
+    bool nullDevice = false;  // writes vanish, reads find the end at once
     uint64_t position = 0;
     ~OpenFile() override {
         if (files) files->close(openId);
@@ -50,7 +52,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
     Machine& m = winsim::current();
     if (DWORD e = m.faults.check("CreateFileA")) return failHandle(m, e);
-    if ((dwDesiredAccess & ~(GENERIC_READ | GENERIC_WRITE)) || dwDesiredAccess == 0 ||
+    if ((dwDesiredAccess & ~(GENERIC_READ | GENERIC_WRITE)) ||
         (dwShareMode & ~(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) ||
         (dwCreationDisposition != CREATE_ALWAYS && dwCreationDisposition != OPEN_EXISTING) ||
         (dwFlagsAndAttributes & ~kSettableAttributes) || hTemplateFile ||
@@ -62,6 +64,14 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     std::string path;
     DWORD error = 0;
     if (!winsim::ansiPathArgument(lpFileName, &path, &error)) return failHandle(m, error);
+    if (winsim::dosDeviceOfPath(path) == "NUL") {
+        // The null device opens in any folder, with any disposition here.
+        auto device = std::make_shared<OpenFile>();
+        device->nullDevice = true;
+        device->canRead = (dwDesiredAccess & GENERIC_READ) != 0;
+        device->canWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;
+        return m.handles.add(winsim::HandleKind::File, device);
+    }
     winsim::FileSystem::Resolved r = m.files.resolve(path);
     if (r.syntaxError) {
         if (r.syntaxError == ERROR_CALL_NOT_IMPLEMENTED) winsim::notImplemented("path form: " + path);
@@ -132,6 +142,10 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         m.lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
+    if (file->nullDevice) {
+        *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
+        return TRUE;
+    }
     std::fstream out(file->host, std::ios::binary | std::ios::in | std::ios::out);
     out.seekp(static_cast<std::streamoff>(file->position));
     out.write(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite);
@@ -174,7 +188,7 @@ BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, 
         m.lastError = ERROR_ACCESS_DENIED;
         return FALSE;
     }
-    const uint64_t size = hostSize(file->host);
+    const uint64_t size = file->nullDevice ? 0 : hostSize(file->host);
     if (file->position >= size) return TRUE;  // at the end: success with nothing read
     const uint64_t count = std::min<uint64_t>(nNumberOfBytesToRead, size - file->position);
     std::ifstream in(file->host, std::ios::binary);
@@ -196,7 +210,7 @@ DWORD WINAPI GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh) {
         m.lastError = ERROR_INVALID_HANDLE;
         return INVALID_FILE_SIZE;
     }
-    const uint64_t size = hostSize(file->host);
+    const uint64_t size = file->nullDevice ? 0 : hostSize(file->host);
     if (lpFileSizeHigh) *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
     // A size whose low part is INVALID_FILE_SIZE is told apart from a
     // failure by a last error of NO_ERROR.

@@ -34,6 +34,12 @@ std::vector<std::string> hostEntries(const std::string& hostDir);
 // ERROR_FILENAME_EXCED_RANGE.
 bool ansiPathArgument(LPCSTR path, std::string* utf8, DWORD* error);
 
+// The DOS device ("NUL", "COM1"...) that a last path component names, or
+// empty. dosDeviceOfPath looks at a whole path's last component, and never
+// takes a wildcard pattern for a device.
+std::string dosDeviceName(const std::string& lastComponent);
+std::string dosDeviceOfPath(const std::string& path);
+
 // How many bytes of an ANSI string of the machine's code page fit in
 // `maxBytes` without splitting a double-byte character.
 size_t ansiFit(const std::string& ansi, size_t maxBytes);

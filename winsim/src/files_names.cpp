@@ -57,9 +57,10 @@ std::u16string dosPattern(std::u16string p, bool hadTrailingDot) {
 }
 
 // FsRtlIsNameInExpression's rules over upper-cased names: '*' any run;
-// '<' any run up to and including the name's last dot, but nothing after
-// it; '>' one character, or nothing at a dot or at the end; '"' a dot, or
-// nothing at the end.
+// '<' (DOS_STAR) any run that does not take the name's last dot; '>'
+// (DOS_QM) one character, or nothing at a dot or at the end; '"' (DOS_DOT)
+// a dot, or nothing at the end. So "*." ("<") matches the names without a
+// dot, and "*.*.*" every name.
 class DosMatcher {
 public:
     DosMatcher(const std::u16string& name, const std::u16string& pattern)
@@ -81,9 +82,7 @@ private:
             return match(p + 1, n) || (n < end && match(p, n + 1));
         case u'<':
             if (match(p + 1, n)) return true;
-            if (n == end || (lastDot_ != std::u16string::npos && n > lastDot_)) return false;
-            // The name's last dot ends the run: '<' takes it and stops.
-            if (n == lastDot_) return match(p + 1, n + 1);
+            if (n == end || n == lastDot_) return false;
             return match(p, n + 1);
         case u'>':
             if (n == end || name_[n] == u'.') return match(p + 1, n);

@@ -44,6 +44,9 @@ DWORD newTargetError(const FileSystem::Resolved& r, const std::string& path) {
 }
 
 bool conflicts(const OpenMode& held, const OpenMode& wanted) {
+    // An open for none of read, write and delete access (attributes only)
+    // takes no part in the sharing rules, on either side.
+    if (!(held.read || held.write || held.remove) || !(wanted.read || wanted.write || wanted.remove)) return false;
     if (wanted.read && !(held.share & FILE_SHARE_READ)) return true;
     if (wanted.write && !(held.share & FILE_SHARE_WRITE)) return true;
     if (wanted.remove && !(held.share & FILE_SHARE_DELETE)) return true;
@@ -174,8 +177,9 @@ DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bo
     Resolved src = resolve(from);
     if (DWORD e = existingTargetError(src, from)) return e;
     if (src.isDirectory) return ERROR_ACCESS_DENIED;
-    // CopyFile reads the source sharing read and delete access.
-    if (DWORD e = checkSharing(src.key, OpenMode{true, false, false, FILE_SHARE_READ | FILE_SHARE_DELETE})) return e;
+    // CopyFile reads the source sharing read, write and delete access: a
+    // source another handle writes to, sharing reading, copies.
+    if (DWORD e = checkSharing(src.key, OpenMode{true, false, false, kShareAll})) return e;
 
     Resolved dst = resolve(to);
     if (DWORD e = newTargetError(dst, to)) return e;
@@ -186,7 +190,13 @@ DWORD FileSystem::tryCopyFile(const std::string& from, const std::string& to, bo
         // The source is open for reading, so the target cannot be opened
         // for writing without sharing: copying a file onto itself fails.
         if (dst.key == src.key) return ERROR_SHARING_VIOLATION;
-        if (DWORD e = checkSharing(dst.key, OpenMode{false, true, true, 0})) return e;
+        // Windows NT writes the target sharing read and write access, so a
+        // target that others hold open sharing both is replaced; Windows
+        // 95/98/Me open it exclusively.
+        const OpenMode target = current().system.platformId == VER_PLATFORM_WIN32_WINDOWS
+                                    ? OpenMode{false, true, true, 0}
+                                    : OpenMode{false, true, false, FILE_SHARE_READ | FILE_SHARE_WRITE};
+        if (DWORD e = checkSharing(dst.key, target)) return e;
         // Documented: a read-only or hidden target is refused.
         const DWORD dstAttributes = storedAttributes(dst);
         if (dstAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)) return ERROR_ACCESS_DENIED;
@@ -240,21 +250,31 @@ DWORD FileSystem::tryFind(const std::string& pattern, std::vector<FindEntry>* en
     // UTF-16 code units; "." and ".." come first in any folder but the root.
     const std::string folderKey = upperName(folderCanonical);
     std::vector<std::pair<std::u16string, FindEntry>> found;
-    for (const std::string& name : hostEntries(folderHost)) {
-        if (!matchesFindPattern(name, mask, hadTrailingDot)) continue;
+    const std::vector<std::string> names = hostEntries(folderHost);
+    const std::map<std::string, std::string> shortNames = shortNamesIn(folderKey, names);
+    for (const std::string& name : names) {
+        // The pattern is matched against the long name and the short one.
+        const std::string& shortName = shortNames.at(name);
+        if (!matchesFindPattern(name, mask, hadTrailingDot) &&
+            (shortName.empty() || !matchesFindPattern(shortName, mask, hadTrailingDot)))
+            continue;
         Resolved child;
         child.host = folderHost + "/" + name;
         child.key = folderKey + "\\" + upperName(name);
         struct stat st;
         child.isDirectory = ::stat(child.host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         found.emplace_back(upperKey(name), entryFor(name, child.host, storedAttributes(child)));
+        found.back().second.shortName = shortName;
     }
     std::sort(found.begin(), found.end(),
               [](const auto& a, const auto& b) { return a.first < b.first; });
     if (!folderIsRoot) {
         Resolved self = resolve(folderCanonical);
         for (const char* dot : {".", ".."}) {
-            if (!matchesFindPattern(dot, mask, hadTrailingDot)) continue;
+            // NTFS lists "." and ".." also where the pattern matches an
+            // empty name: "*." and "?" list them.
+            if (!matchesFindPattern(dot, mask, hadTrailingDot) && !matchesFindPattern("", mask, hadTrailingDot))
+                continue;
             Resolved target = std::string(dot) == "." ? self : resolve(folderCanonical + "\\..");
             entries->push_back(entryFor(dot, target.host, storedAttributes(target)));
         }

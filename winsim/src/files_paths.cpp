@@ -117,6 +117,11 @@ ParsedPath parseWindowsPath(const std::string& path, const std::string& currentD
             return out;
         }
     }
+    // A device name is no file: the Win32 layer answers for the null device
+    // itself, and everything else about devices is not modelled.
+    if (!out.components.empty() && !out.trailingSeparator && !wildcardName(out.components.back()) &&
+        !dosDeviceName(out.components.back()).empty())
+        out.error = ERROR_CALL_NOT_IMPLEMENTED;
     return out;
 }
 
@@ -157,13 +162,15 @@ FileSystem::Resolved FileSystem::resolve(const std::string& path, bool allowWild
             found = !wildcardName(name) && ::lstat((r.host + "/" + name).c_str(), &st) == 0;
             if (!found) {
                 const std::u16string wanted = upperKey(name);
-                for (const std::string& entry : hostEntries(r.host)) {
+                const std::vector<std::string> entries = hostEntries(r.host);
+                for (const std::string& entry : entries) {
                     if (upperKey(entry) == wanted) {
                         actual = entry;
                         found = true;
                         break;
                     }
                 }
+                if (!found && name.find('~') != std::string::npos) found = findByShortName(r.canonical, entries, name, &actual);
             }
         } else {
             found = false;

@@ -3,9 +3,9 @@
 // The format is %[-][#][0][width][.precision][size]type, with the flags in
 // that order. There is no floating point and no '*' width: a character that
 // is not a known type is printed as it stands (after the field's padding),
-// so "%%" gives "%" and "%*d" gives "*d". The output stops at 1024
-// characters, after which the terminator is written (a buffer of 1025 bytes
-// always suffices); the return value counts the characters written.
+// so "%%" gives "%" and "%*d" gives "*d". The output buffer is taken to
+// hold 1024 bytes: at most 1023 characters and the terminator are written.
+// The return value counts the characters stored, as documented.
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr size_t kMaxOutput = 1024;
+constexpr size_t kBufferBytes = 1024;
+constexpr size_t kMaxOutput = kBufferBytes - 1;
 
 enum class Type { Unknown, Char, WideChar, String, WideString, Signed, Unsigned, Hex };
 enum class Size { Int, Short, Long, Wide, Int64, IntPtr };
@@ -172,7 +173,7 @@ bool formatField(std::string& out, const Spec& s, va_list& args) {
 int format(LPSTR buffer, LPCSTR spec, va_list& args) {
     std::string out;
     const char* p = spec;
-    while (*p && out.size() < kMaxOutput) {
+    while (*p && out.size() <= kMaxOutput) {
         if (*p != '%') {
             out += *p++;
             continue;

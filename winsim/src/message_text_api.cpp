@@ -25,12 +25,12 @@ DWORD fail(Machine& m, DWORD error) {
 }
 
 // Whether Windows may have a message for a code that winsim's table lacks:
-// plain Win32 codes, the Win32 HRESULTs, and the Setup API HRESULTs in the
-// ranges that winerror.h defines. Other codes, and Setup API errors in
-// their 0xE000xxxx form in particular, have no text.
+// plain Win32 codes, COM's own and the Win32 HRESULTs, and the Setup API
+// HRESULTs in the ranges that winerror.h defines. Other codes, and Setup
+// API errors in their 0xE000xxxx form in particular, have no text.
 bool windowsHasText(DWORD code) {
     const DWORD facility = code & 0xFFFF0000;
-    if (code <= 0xFFFF || facility == 0x80070000) return true;
+    if (code <= 0xFFFF || facility == 0x80000000 || facility == 0x80070000) return true;
     if (facility != 0x800F0000) return false;
     const DWORD n = code & 0xFFFF;
     return n <= 0x0003 || (n >= 0x0100 && n <= 0x0102) || (n >= 0x0200 && n <= 0x024F) || n == 0x0300 ||

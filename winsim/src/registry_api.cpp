@@ -36,17 +36,37 @@ constexpr REGSAM kViewFlags = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_CREATE_LINK | DELETE | WRITE_DAC | WRITE_OWNER;
 
 bool isModelledRoot(HKEY key) {
-    return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_USERS;
+    return key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE || key == HKEY_USERS ||
+           key == HKEY_CURRENT_CONFIG;
 }
 
-// HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG, HKEY_DYN_DATA,
-// HKEY_CURRENT_USER_LOCAL_SETTINGS and the performance text keys.
+bool isPredefinedValue(uint32_t value) {
+    return (value >= 0x80000000u && value <= 0x80000007u) || value == 0x80000050u || value == 0x80000060u;
+}
+
+// HKEY_PERFORMANCE_DATA, HKEY_DYN_DATA, HKEY_CURRENT_USER_LOCAL_SETTINGS
+// and the performance text keys.
 bool isOtherPredefined(HKEY key) {
     const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
     const bool signExtended = (reinterpret_cast<uintptr_t>(key) >> 32) == 0xFFFFFFFFu;
-    return signExtended && ((value >= 0x80000004u && value <= 0x80000007u) || value == 0x80000050u ||
-                            value == 0x80000060u);
+    return signExtended && isPredefinedValue(value) && !isModelledRoot(key);
 }
+
+// ADVAPI32 recognises a predefined key by the low 32 bits of the handle
+// alone: HKEY_CURRENT_USER zero-extended, or with any upper half, is still
+// HKEY_CURRENT_USER. Other handles stay as they are.
+HKEY predefinedKey(HKEY key) {
+    const auto value = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
+    if (!isPredefinedValue(value)) return key;
+    return reinterpret_cast<HKEY>(static_cast<uintptr_t>(static_cast<intptr_t>(static_cast<int32_t>(value))));
+}
+
+// The size of the self-relative security descriptor that winsim's access
+// model stands for: owner Administrators (S-1-5-32-544, 16 bytes), group
+// SYSTEM (S-1-5-18, 12 bytes), and a DACL (8 bytes) of three allowed
+// ACEs (8 bytes each and their SIDs): SYSTEM and Administrators with full
+// control, Users (S-1-5-32-545, 16 bytes) with read or full access.
+constexpr DWORD kSecurityDescriptorSize = 20 + 16 + 12 + 8 + (8 + 12) + (8 + 16) + (8 + 16);
 
 std::string hex(const void* p) {
     char text[32];
@@ -58,6 +78,8 @@ RegPath rootPath(HKEY predefined) {
     if (predefined == HKEY_CLASSES_ROOT) return RegPath{"HKLM", {"SOFTWARE", "Classes"}};
     if (predefined == HKEY_CURRENT_USER) return RegPath{"HKCU", {}};
     if (predefined == HKEY_USERS) return RegPath{"HKU", {}};
+    if (predefined == HKEY_CURRENT_CONFIG)
+        return RegPath{"HKLM", {"SYSTEM", "CurrentControlSet", "Hardware Profiles", "Current"}};
     return RegPath{"HKLM", {}};
 }
 
@@ -113,9 +135,14 @@ struct OpenKey {
 // opens them, with the maximum access the token allows) or a handle from
 // the handle table.
 LONG resolveHandle(Machine& m, HKEY handle, OpenKey& out) {
+    handle = predefinedKey(handle);
     if (isModelledRoot(handle)) {
-        out.key = m.registry.root(handle);
         out.path = rootPath(handle);
+        out.key = handle == HKEY_CURRENT_CONFIG ? m.registry.find(out.path) : m.registry.root(handle);
+        if (!out.key) {
+            winsim::notImplemented("registry: HKEY_CURRENT_CONFIG without its key in HKLM");
+            return ERROR_CALL_NOT_IMPLEMENTED;
+        }
         out.granted = maximumAllowed(m, out.path, *out.key);
         return ERROR_SUCCESS;
     }
@@ -213,6 +240,13 @@ std::vector<BYTE> wideToRegData(const std::u16string& wide) {
 
 std::string valueName(LPCSTR name) { return name ? winsim::acpToUtf8(name) : std::string(); }
 
+FILETIME fileTime(uint64_t time) {
+    FILETIME out;
+    out.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+    out.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return out;
+}
+
 DWORD utf16Length(const std::string& utf8) {
     auto wide = winsim::toUtf16(utf8, CP_UTF8);
     return wide ? static_cast<DWORD>(wide->size()) : static_cast<DWORD>(utf8.size());
@@ -224,6 +258,9 @@ LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM sa
     Machine& m = winsim::current();
     if (DWORD e = m.faults.check("RegOpenKeyExA")) return static_cast<LONG>(e);
     if (!phkResult) return ERROR_INVALID_PARAMETER;
+    hKey = predefinedKey(hKey);
+    // A null key is refused before the result is touched.
+    if (!hKey) return ERROR_INVALID_HANDLE;
     // An empty subkey of a predefined key gives back the predefined key
     // itself, which needs no closing.
     if ((!lpSubKey || !*lpSubKey) && isModelledRoot(hKey)) {
@@ -255,7 +292,8 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
     if (DWORD e = m.faults.check("RegCreateKeyExA")) return static_cast<LONG>(e);
     if (!phkResult) return ERROR_BADKEY;
     if (Reserved) return ERROR_INVALID_PARAMETER;
-    if (dwOptions & (REG_OPTION_CREATE_LINK | REG_OPTION_BACKUP_RESTORE | REG_OPTION_OPEN_LINK)) {
+    hKey = predefinedKey(hKey);
+    if (dwOptions & ~static_cast<DWORD>(REG_OPTION_VOLATILE)) {
         winsim::notImplemented("RegCreateKeyExA with link or backup options");
         return ERROR_CALL_NOT_IMPLEMENTED;
     }
@@ -288,7 +326,19 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
     // handle passed in was opened with: Wine, like Windows' own parse of
     // the path, creates below a handle opened for KEY_READ.
     if (creates && !userMayWrite(m, existing, *parent)) return ERROR_ACCESS_DENIED;
+    // A volatile key lives in memory only, so a key stored on disk cannot
+    // be created below it.
+    const bool makeVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
+    if (creates && parent->isVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
     std::shared_ptr<RegKey> key = creates ? m.registry.createPath(target) : parent;
+    if (creates && makeVolatile) {
+        // Every key the call creates gets the options asked for.
+        std::shared_ptr<RegKey> node = parent;
+        for (size_t i = existing.components.size(); i < target.components.size(); ++i) {
+            node = node->subkeys.at(winsim::registryUpper(target.components[i]));
+            node->isVolatile = true;
+        }
+    }
     REGSAM granted = 0;
     if (LONG e = grantAccess(m, target, *key, samDesired, granted)) return e;
     *phkResult = newKeyHandle(m, key, granted, target);
@@ -299,6 +349,7 @@ LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lp
 LONG WINAPI RegCloseKey(HKEY hKey) {
     Machine& m = winsim::current();
     if (DWORD e = m.faults.check("RegCloseKey")) return static_cast<LONG>(e);
+    hKey = predefinedKey(hKey);
     if (isModelledRoot(hKey) || isOtherPredefined(hKey)) return ERROR_SUCCESS;
     if (!m.handles.close(hKey, winsim::HandleKind::RegistryKey)) return ERROR_INVALID_HANDLE;
     return ERROR_SUCCESS;
@@ -339,6 +390,7 @@ LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     if (key.key->deleted) return ERROR_KEY_DELETED;
     if (!(key.granted & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     if (!key.key->removeValue(valueName(lpValueName))) return ERROR_FILE_NOT_FOUND;
+    key.key->touch();
     return ERROR_SUCCESS;
 }
 
@@ -371,6 +423,7 @@ LONG WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD 
     } else {
         key.key->values.push_back({name, winsim::RegValue{dwType, std::move(data)}});
     }
+    key.key->touch();
     return ERROR_SUCCESS;
 }
 
@@ -384,7 +437,12 @@ LONG WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, 
     if (key.key->deleted) return ERROR_KEY_DELETED;
     if (!(key.granted & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     const winsim::RegValue* value = key.key->findValue(valueName(lpValueName));
-    if (!value) return ERROR_FILE_NOT_FOUND;
+    if (!value) {
+        // Windows NT clears the size of a size query (no buffer); Windows
+        // 95/98/Me leave it as it was.
+        if (!lpData && lpcbData && m.system.platformId != VER_PLATFORM_WIN32_WINDOWS) *lpcbData = 0;
+        return ERROR_FILE_NOT_FOUND;
+    }
 
     // String data leaves the registry in the ANSI code page, and the size
     // reported is that of the converted data.
@@ -420,10 +478,6 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
     if (DWORD e = m.faults.check("RegQueryInfoKeyA")) return static_cast<LONG>(e);
     (void)lpReserved;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
-    if (lpcbSecurityDescriptor || lpftLastWriteTime) {
-        winsim::notImplemented("RegQueryInfoKeyA: security descriptor size or last write time");
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
     OpenKey open;
     if (LONG e = resolveHandle(m, hKey, open)) return e;
     const RegKey& key = *open.key;
@@ -453,6 +507,8 @@ LONG WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWO
         for (const auto& v : key.values) longest = std::max(longest, static_cast<DWORD>(v.second.data.size()));
         *lpcbMaxValueLen = longest;
     }
+    if (lpcbSecurityDescriptor) *lpcbSecurityDescriptor = kSecurityDescriptorSize;
+    if (lpftLastWriteTime) *lpftLastWriteTime = fileTime(key.lastWriteTime);
     return ERROR_SUCCESS;
 }
 
@@ -461,10 +517,6 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     Machine& m = winsim::current();
     if (DWORD e = m.faults.check("RegEnumKeyExA")) return static_cast<LONG>(e);
     if (lpReserved || !lpName || !lpcchName || (lpClass && !lpcchClass)) return ERROR_INVALID_PARAMETER;
-    if (lpftLastWriteTime) {
-        winsim::notImplemented("RegEnumKeyExA: last write time");
-        return ERROR_CALL_NOT_IMPLEMENTED;
-    }
     OpenKey open;
     if (LONG e = resolveHandle(m, hKey, open)) return e;
     const RegKey& key = *open.key;
@@ -483,5 +535,6 @@ LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchN
     *lpcchName = static_cast<DWORD>(name.size());
     if (lpClass) lpClass[0] = '\0';
     if (lpcchClass) *lpcchClass = 0;
+    if (lpftLastWriteTime) *lpftLastWriteTime = fileTime(entry->second->lastWriteTime);
     return ERROR_SUCCESS;
 }

@@ -4,10 +4,12 @@
 
 #include <locale.h>
 
+#include <chrono>
 #include <cwctype>
 #include <stdexcept>
 
 #include "codepage.h"
+#include "winsim/file_system.h"
 
 namespace winsim {
 namespace {
@@ -101,6 +103,13 @@ const std::string& RegKey::entryName(const std::string& upperName) const {
     return subkeys.at(upperName)->name;
 }
 
+void RegKey::touch() {
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds);
+    lastWriteTime = fileTimeFromUnix(seconds.count(), static_cast<long>(nanoseconds.count()));
+}
+
 // --- Registry ------------------------------------------------------------
 
 Registry::Registry() {
@@ -119,6 +128,8 @@ Registry::Registry() {
     auto system = find("HKLM\\SYSTEM");
     system->subkeys["CURRENTCONTROLSET"] = system->subkeys.at("CONTROLSET001");
     system->linkNames["CURRENTCONTROLSET"] = "CurrentControlSet";
+    // HKEY_CURRENT_CONFIG shows this key.
+    createKey("HKLM\\SYSTEM\\ControlSet001\\Hardware Profiles\\Current");
     createKey("HKCU\\Software");
     createKey("HKU\\.DEFAULT");
 }
@@ -195,6 +206,8 @@ std::shared_ptr<RegKey> Registry::createPath(const RegPath& path) {
             auto child = std::make_shared<RegKey>();
             child->name = component;
             child->writableByUsers = key->writableByUsers;
+            child->touch();
+            key->touch();
             it = key->subkeys.emplace(upper, child).first;
         }
         key = it->second;
@@ -216,6 +229,7 @@ void Registry::removeSubkey(RegKey& parent, const std::string& upperName) {
         }
     }
     markDeleted(*node);
+    parent.touch();
 }
 
 void Registry::createKey(const std::string& path) { createPath(mustParse(path)); }
@@ -232,6 +246,7 @@ void Registry::deleteKey(const std::string& path) {
 
 void Registry::setValue(const std::string& keyPath, const std::string& name, DWORD type, std::vector<BYTE> data) {
     auto key = createPath(mustParse(keyPath));
+    key->touch();
     if (RegValue* existing = key->findValue(name)) {
         existing->type = type;
         existing->data = std::move(data);

@@ -51,6 +51,9 @@ constexpr SystemMessage kMessages[] = {
      "指定されたリソースの種類がイメージ ファイルに見つかりません。\r\n"},
     {1814, "The specified resource name cannot be found in the image file.\r\n",
      "指定されたリソース名がイメージ ファイルに見つかりません。\r\n"},
+    // COM's own HRESULTs (FACILITY_NULL), worded without a final period.
+    {0x80004001, "Not implemented\r\n", "実装されていません\r\n"},
+    {0x80004005, "Unspecified error\r\n", "エラーを特定できません\r\n"},
     // Setup API (FACILITY_SETUPAPI).
     {0x800F022F, "The third-party INF does not contain digital signature information.\r\n",
      "サードパーティの INF にデジタル署名情報がありません。\r\n"},

@@ -11,8 +11,8 @@ namespace winsim {
 
 struct SystemMessage {
     DWORD code;
-    const char* english;   // UTF-8, ending in ".\r\n"
-    const char* japanese;  // UTF-8, ending in "。\r\n"
+    const char* english;   // UTF-8, ending in "\r\n"
+    const char* japanese;  // UTF-8, ending in "\r\n"
 };
 
 // The entry for `code`, or null. Setup API errors are listed under their

@@ -32,7 +32,8 @@ namespace winsim {
 
 // One entry of a folder listing, as FindFirstFileA reports it.
 struct FindEntry {
-    std::string name;  // UTF-8
+    std::string name;       // UTF-8
+    std::string shortName;  // the 8.3 name NTFS gave it; empty when the name is 8.3 already
     DWORD attributes = 0;
     uint64_t size = 0;
     uint64_t writeTime = 0;  // FILETIME units: 100 ns since 1601-01-01 UTC
@@ -148,6 +149,17 @@ private:
     DWORD storedAttributes(const Resolved& r) const;
     void forget(const std::string& key);  // drops side-table entries of a path and below it
     Resolved mustResolve(const std::string& path) const;  // for seeding: throws on bad paths
+    // The short names of the entries of a folder, by entry name (empty for
+    // names that are 8.3 already). NTFS gives a name its short name when it
+    // creates it; winsim gives it when the folder is first looked at after
+    // the name appeared, in name order, which yields the same names for the
+    // usual case of one new name at a time.
+    std::map<std::string, std::string> shortNamesIn(const std::string& folderKey,
+                                                    const std::vector<std::string>& names) const;
+    // Finds the entry whose short name is `name` (any case) among the
+    // entries of a folder: Windows opens a file by either name.
+    bool findByShortName(const std::string& folderCanonical, const std::vector<std::string>& entries,
+                         const std::string& name, std::string* actual) const;
     void ensureFolder(const std::string& path);
 
     std::string root_;
@@ -157,6 +169,8 @@ private:
     // directory bit).
     std::map<std::string, DWORD> attributes_;
     std::set<std::string> inUse_;
+    // Short names given so far, by key.
+    mutable std::map<std::string, std::string> shortNames_;
     struct OpenEntry {
         std::string key;
         OpenMode mode;

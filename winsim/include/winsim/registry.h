@@ -13,6 +13,7 @@
 // ANSI code page, as Windows does.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
@@ -43,6 +44,13 @@ struct RegKey {
     // default is false: Windows grants such users read access only. A key
     // created below a writable key inherits the flag, as an inherited ACL.
     bool writableByUsers = false;
+    // A volatile key lives in memory only; its subkeys must be volatile too.
+    bool isVolatile = false;
+    // When the key or its values last changed (FILETIME units).
+    uint64_t lastWriteTime = 0;
+
+    // Sets the last write time to now.
+    void touch();
 
     RegValue* findValue(const std::string& valueName);
     const RegValue* findValue(const std::string& valueName) const;

@@ -97,6 +97,7 @@ typedef INT_PTR (*FARPROC)();
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define S_OK ((HRESULT)0)
 #define E_INVALIDARG ((HRESULT)0x80070057)
+#define E_NOTIMPL ((HRESULT)0x80004001)
 #define E_FAIL ((HRESULT)0x80004005)
 
 typedef struct _GUID {
