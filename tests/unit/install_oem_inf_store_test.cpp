@@ -193,12 +193,13 @@ TEST_F(OemInfStoreTest, PreInstallStagesTheThreeInfFilesInOrder) {
 }
 
 TEST_F(OemInfStoreTest, PreInstallReplacesOldCopiesAndLeavesForeignOnes) {
+    m.system.setXp();
     ImportMedia();
     m.files.writeFile(kInfFolder + "\\oem0.inf", kOldProductInf);
     m.files.writeFile(kInfFolder + "\\oem0.PNF", "old precompiled");
     m.files.writeFile(kInfFolder + "\\oem1.inf", kForeignInf);
 
-    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    EXPECT_EQ(CInstall(OS_WINXP).PreInstall(), 1);
 
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem1.inf"), kForeignInf);
     std::vector<std::string> published;
@@ -207,10 +208,21 @@ TEST_F(OemInfStoreTest, PreInstallReplacesOldCopiesAndLeavesForeignOnes) {
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem0.inf"), HostMediaInf("qtx0bus.inf"));
 
     // A second run deletes its own copies and stages the same packages again.
-    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    EXPECT_EQ(CInstall(OS_WINXP).PreInstall(), 1);
     EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"qtx0bus.inf", "qtx0mdm2.inf", "qtx0obx2.inf"}));
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem1.inf"), kForeignInf);
     EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(OemInfStoreTest, FromVistaOnPreInstallLeavesThePhonesPublishedPackagesToPnpUtil) {
+    ImportMedia();
+    const std::string old = m.driverStore.seed(m.files, kInfFolder, "qtx0bus.inf", kOldProductInf);
+    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    // Deleting oemN.inf by hand would leave the package in the store with
+    // no name to delete it by.
+    EXPECT_NE(m.driverStore.find(m.files, old), nullptr);
+    EXPECT_EQ(PublishedOriginals(),
+              (std::vector<std::string>{"qtx0bus.inf", "qtx0bus.inf", "qtx0mdm2.inf", "qtx0obx2.inf"}));
 }
 
 TEST_F(OemInfStoreTest, AnUnsignedSecondPackageStopsStagingWithoutABox) {
