@@ -139,6 +139,28 @@ TEST(SetupInf, AFileWithoutSignatureIsNoWindows4Inf) {
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 }
 
+TEST(SetupInf, StringsOfTheSystemsLanguageComeFirst) {
+    // A token is looked up in [Strings.<language>], then in the strings of
+    // its primary language, then in [Strings]. The machines run English
+    // (0409) in code page 1252 and Japanese (0411) in 932.
+    const std::string path = WriteTestFile(
+        "lang.inf",
+        "[Version]\r\nSignature = \"$Windows NT$\"\r\n"
+        "[S]\r\nexact = %Exact%\r\nprimary = %Primary%\r\nneutral = %Neutral%\r\nnone = %None%\r\n"
+        "[Strings]\r\nExact = neutral\r\nPrimary = neutral\r\nNeutral = neutral\r\n"
+        "[Strings.0409]\r\nExact = en-US\r\n[Strings.0009]\r\nExact = en\r\nPrimary = en\r\n"
+        "[Strings.0411]\r\nExact = ja-JP\r\n[Strings.0011]\r\nExact = ja\r\nPrimary = ja\r\n"
+        "[Strings.040C]\r\nNeutral = fr-FR\r\n");
+    HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    ASSERT_NE(inf, INVALID_HANDLE_VALUE) << GetLastError();
+    const bool japanese = GetACP() == 932;
+    EXPECT_EQ(Field(inf, "S", "exact", 1), japanese ? "ja-JP" : "en-US");
+    EXPECT_EQ(Field(inf, "S", "primary", 1), japanese ? "ja" : "en");
+    EXPECT_EQ(Field(inf, "S", "neutral", 1), "neutral");
+    EXPECT_EQ(Field(inf, "S", "none", 1), "%None%");
+    SetupCloseInfFile(inf);
+}
+
 TEST(SetupInf, TextIsReadInTheAnsiCodePage) {
     // 0x95 0x5C is one character in code page 932; in 1252 it ends in a
     // backslash, which continues the line.

@@ -154,6 +154,36 @@ TEST_F(OemInfStoreTest, DeletesMatchingOemInfsWithTheirPnfTwins) {
     EXPECT_TRUE(m.ui.boxes.empty());
 }
 
+TEST_F(OemInfStoreTest, LocalisedInfFilesAreReadInTheSystemsLanguage) {
+    // The phone's INF names its hardware ID only in Japanese strings; a
+    // foreign INF names it in its neutral strings but another ID in
+    // Japanese ones, and a third in the strings of all Japanese locales.
+    const std::string models = "[Vantor_wmc]\r\n%Desc% = Install, %HwId%\r\n";
+    const std::string version = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
+    const std::string phone =
+        version + models + "[Strings]\r\nDesc=\"210QX\"\r\n[Strings.0411]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n";
+    const std::string foreign = version + models +
+                                "[Strings]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n"
+                                "[Strings.0411]\r\nHwId=\"USB\\VID_1A2B&PID_3C4E\"\r\n";
+    const std::string primary = version + models +
+                                "[Strings]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n"
+                                "[Strings.0011]\r\nHwId=\"USB\\VID_0001&PID_0002\"\r\n";
+    m.system.setXp();
+    m.files.writeFile(kInfFolder + "\\oem1.inf", phone);
+    m.files.writeFile(kInfFolder + "\\oem2.inf", foreign);
+    m.files.writeFile(kInfFolder + "\\oem3.inf", primary);
+    CInstall english(OS_WINXP);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem1.inf").c_str()), 0);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem2.inf").c_str()), 1);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem3.inf").c_str()), 1);
+
+    m.system.setJapanese();
+    EXPECT_EQ(CInstall(OS_WINXP).DeleteOemInfs(), 1);
+    EXPECT_FALSE(m.files.exists(kInfFolder + "\\oem1.inf"));
+    EXPECT_EQ(m.files.read(kInfFolder + "\\oem2.inf"), foreign);
+    EXPECT_EQ(m.files.read(kInfFolder + "\\oem3.inf"), primary);
+}
+
 TEST_F(OemInfStoreTest, AnInfThatCannotBeDeletedStopsTheScan) {
     m.files.writeFile(kInfFolder + "\\oem1.inf", kOldProductInf);
     m.files.writeFile(kInfFolder + "\\oem1.PNF", "precompiled");

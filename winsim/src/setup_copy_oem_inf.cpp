@@ -167,7 +167,8 @@ BOOL WINAPI SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLoca
     const std::string source = m.files.resolve(sourcePath).canonical;
     const std::string folder = folderOf(source);
     if (content.empty()) return fail(m, ERROR_FILE_INVALID);
-    const winsim::InfParseResult parsed = winsim::parseInf(winsim::decodeInfText(content, m.system.acp));
+    winsim::InfParseResult parsed = winsim::parseInf(winsim::decodeInfText(content, m.system.acp));
+    parsed.file.language = static_cast<WORD>(m.system.userDefaultLcid & 0xFFFF);
     if (parsed.error) return fail(m, parsed.error);
     if (!parsed.file.hasWin4Signature()) return fail(m, ERROR_WRONG_INF_STYLE);
     UINT line = 0;
