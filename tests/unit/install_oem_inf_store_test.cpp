@@ -258,6 +258,7 @@ TEST_F(OemInfStoreTest, FromVistaOnPreInstallLeavesThePhonesPublishedPackagesToP
 TEST_F(OemInfStoreTest, AnUnsignedSecondPackageStopsStagingWithoutABox) {
     ImportMedia();
     m.driverStore.requireSignedPackages = true;
+    m.driverStore.signedCatalogs.push_back(kMediaParent + "\\Drivers\\qtx0bus.cat");
     m.files.remove(kMediaParent + "\\Drivers\\qtx0mdm2.cat");
 
     EXPECT_EQ(CInstall(OS_WIN7).CopyOemInfs(), 0);

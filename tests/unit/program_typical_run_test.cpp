@@ -68,6 +68,9 @@ TEST_F(TypicalRunTest, InstallModeOnWindows7RemovesTheOldInstallationAndStagesTh
     }
     EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"other.inf", "second.inf", "qtx0bus.inf",
                                                               "qtx0mdm2.inf", "qtx0obx2.inf"}));
+    // The sample media's catalogs are unsigned placeholders: Windows asks
+    // before it stages each package.
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 3u);
     // The old metadata packages were removed, the media's copied in.
     for (const auto& package : seeded::kMetadataPackages)
         EXPECT_EQ(m.files.read(std::string(kMetadataJaJp) + "\\" + package),

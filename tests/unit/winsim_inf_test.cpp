@@ -563,7 +563,16 @@ TEST_F(DriverStoreTest, StagingFailsAsWindowsDoes) {
 }
 
 TEST_F(DriverStoreTest, SignedPackagesNeedTheirCatalog) {
+    // An unsigned package is staged once the user allows it.
+    EXPECT_EQ(stage(), "oem0.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts, std::vector<std::string>{"D:\\Drivers\\pkg.inf"});
+    EXPECT_TRUE(m.driverStore.deletePublished(m.files, "oem0.inf"));
+    // Where signatures are required, an unsigned catalog is not modelled.
     m.driverStore.requireSignedPackages = true;
+    EXPECT_EQ(stage(), "<error " + std::to_string(ERROR_CALL_NOT_IMPLEMENTED) + ">");
+    EXPECT_EQ(m.unimplemented.size(), 1u);
+    m.unimplemented.clear();
+    m.driverStore.signedCatalogs.push_back("D:\\DRIVERS\\PKG.CAT");
     const std::string noCatalog = "<error " + std::to_string(ERROR_NO_CATALOG_FOR_OEM_INF) + ">";
     m.files.writeFile("D:\\Drivers\\nocat.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=USB\r\n");
     EXPECT_EQ(stage("D:\\Drivers\\nocat.inf"), noCatalog);
@@ -572,10 +581,12 @@ TEST_F(DriverStoreTest, SignedPackagesNeedTheirCatalog) {
     EXPECT_TRUE(m.driverStore.published(m.files).empty());
     m.files.writeFile("D:\\Drivers\\pkg.cat", "catalog");
     EXPECT_EQ(stage(), "oem0.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 1u);
 
     // Without the policy an unsigned package is accepted.
     m.driverStore.requireSignedPackages = false;
     EXPECT_EQ(stage("D:\\Drivers\\nocat.inf"), "oem1.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 2u);
 }
 
 TEST_F(DriverStoreTest, TheNameBufferFollowsTheTwoCallPattern) {

@@ -83,6 +83,11 @@ bool infUsedByDevice(const Registry& registry, const Devices& devices, const std
 
 DriverStore::DriverStore(const SystemInfo& system) : system_(system) {}
 
+bool DriverStore::isSigned(const std::string& catalogPath) const {
+    return std::any_of(signedCatalogs.begin(), signedCatalogs.end(),
+                       [&catalogPath](const std::string& path) { return sameName(path, catalogPath); });
+}
+
 bool DriverStore::keepsStore() const { return system_.platformId == 2 && system_.major >= 6; }
 
 std::string DriverStore::repositoryFolder() const {

@@ -189,7 +189,15 @@ BOOL WINAPI SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLoca
     bool catalogPresent = false;
     if (!request.catalogName.empty())
         catalogPresent = m.files.tryReadFile(folder + "\\" + request.catalogName, &request.catalogContent) == 0;
-    if (m.driverStore.requireSignedPackages && !catalogPresent) return fail(m, ERROR_NO_CATALOG_FOR_OEM_INF);
+    const bool signedPackage = catalogPresent && m.driverStore.isSigned(folder + "\\" + request.catalogName);
+    if (m.driverStore.requireSignedPackages) {
+        if (!catalogPresent) return fail(m, ERROR_NO_CATALOG_FOR_OEM_INF);
+        if (!signedPackage) {
+            winsim::notImplemented("SetupCopyOEMInfA of a package whose catalog is not signed, where signatures "
+                                   "are required");
+            return FALSE;
+        }
+    }
     if (m.system.major >= 6) {
         if (DWORD error = findPackageFiles(m, parsed.file, folder, &request.packageFiles)) return fail(m, error);
     }
@@ -204,6 +212,8 @@ BOOL WINAPI SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLoca
                             DestinationInfFileNameComponent, request.noOverwrite ? ERROR_FILE_EXISTS : 0);
     }
 
+    // An unsigned package is staged once the user has allowed it.
+    if (!signedPackage) m.driverStore.unsignedPrompts.push_back(source);
     const winsim::PublishedPackage* package = nullptr;
     const DWORD published = m.driverStore.publish(m.files, request, &package);
     if (published != 0 && published != ERROR_FILE_EXISTS) return fail(m, published);
