@@ -218,6 +218,10 @@ TEST_F(OemInfStoreTest, PreInstallStagesTheThreeInfFilesInOrder) {
         EXPECT_EQ(packages[i].sourceFolder, kMediaParent + "\\Drivers");
         EXPECT_EQ(m.files.read(kInfFolder + "\\" + packages[i].publishedName), HostMediaInf(kMediaInfs[i]));
         EXPECT_TRUE(m.files.exists(kInfFolder + "\\oem" + std::to_string(i) + ".PNF"));
+        // The driver store holds the package with its (empty placeholder)
+        // catalog.
+        const std::string inf = kMediaInfs[i];
+        EXPECT_EQ(m.files.read(packages[i].storeFolder + "\\" + inf.substr(0, inf.size() - 4) + ".cat"), "");
     }
     EXPECT_TRUE(m.ui.boxes.empty());
 }

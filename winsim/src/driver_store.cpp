@@ -160,7 +160,7 @@ DWORD DriverStore::copyIntoStore(FileSystem& files, const StagingRequest& reques
     const std::string folder = repositoryFolder() + "\\" + lowerAscii(package->originalName) + "_amd64_" +
                                (neutral ? "neutral_" : "") + packageHash(request.infContent, request.catalogContent);
     std::vector<std::pair<std::string, std::string>> contents = {{package->originalName, request.infContent}};
-    if (!request.catalogName.empty() && !request.catalogContent.empty())
+    if (!request.catalogName.empty() && request.catalogPresent)
         contents.emplace_back(request.catalogName, request.catalogContent);
     for (const auto& file : request.packageFiles) {
         std::string content;
@@ -244,7 +244,8 @@ std::string DriverStore::seed(FileSystem& files, const std::string& infFolder, c
     request.sourceLocation = "C:\\Drivers";
     request.infContent = infContent;
     request.catalogContent = catalogContent;
-    if (!catalogContent.empty()) request.catalogName = originalName.substr(0, originalName.rfind('.')) + ".cat";
+    request.catalogPresent = !catalogContent.empty();
+    if (request.catalogPresent) request.catalogName = originalName.substr(0, originalName.rfind('.')) + ".cat";
     const PublishedPackage* package = nullptr;
     if (DWORD error = publish(files, request, &package))
         throw std::runtime_error("DriverStore::seed: cannot write into " + infFolder + " (error " +

@@ -186,9 +186,10 @@ BOOL WINAPI SetupCopyOEMInfA(LPCSTR SourceInfFileName, LPCSTR OEMSourceMediaLoca
     request.sourceInfPath = source;
     request.infContent = content;
     request.catalogName = catalogName(parsed.file);
-    bool catalogPresent = false;
     if (!request.catalogName.empty())
-        catalogPresent = m.files.tryReadFile(folder + "\\" + request.catalogName, &request.catalogContent) == 0;
+        request.catalogPresent =
+            m.files.tryReadFile(folder + "\\" + request.catalogName, &request.catalogContent) == 0;
+    const bool catalogPresent = request.catalogPresent;
     const bool signedPackage = catalogPresent && m.driverStore.isSigned(folder + "\\" + request.catalogName);
     if (m.driverStore.requireSignedPackages) {
         if (!catalogPresent) return fail(m, ERROR_NO_CATALOG_FOR_OEM_INF);

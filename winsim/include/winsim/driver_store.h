@@ -62,6 +62,7 @@ struct StagingRequest {
     std::string infContent;
     std::string catalogName;
     std::string catalogContent;
+    bool catalogPresent = false;  // the catalog was found beside the INF
     bool noOverwrite = false;    // SP_COPY_NOOVERWRITE
     // The files of the package besides the INF and catalog: where each is
     // found and its path relative to the package's folder. Read only when
