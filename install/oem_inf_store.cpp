@@ -126,7 +126,13 @@ int CInstall::CopyOemInfs() {
 
 int CInstall::PreInstall() {
     if (m_osCode < OS_WIN2000) return 0;
-    DeleteOemInfs();
+    // From Vista on an oem*.inf is only the published name of a package in
+    // the driver store, and the removal has just had pnputil.exe delete
+    // every package of the phone. One still published is one it could not
+    // delete: deleting its name by hand would leave the package in the
+    // store, where Plug and Play still ranks it against the new one, with
+    // no name that a later removal could give pnputil.exe.
+    if (m_osCode < OS_VISTA) DeleteOemInfs();
     return CopyOemInfs();
 }
 

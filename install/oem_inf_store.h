@@ -24,8 +24,10 @@ public:
     // Stages the three INF files of the "Drivers" folder. 1 when all three
     // were staged.
     int CopyOemInfs();
-    // Deletes stale copies and stages the INF files; 0 on systems without
-    // pre-installation (code 10 and below).
+    // Deletes stale copies (before Vista only: later the driver store
+    // keeps them, and the removal deletes them through pnputil.exe) and
+    // stages the INF files; 0 on systems without pre-installation (code 10
+    // and below).
     int PreInstall();
 
 private:

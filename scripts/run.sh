@@ -219,8 +219,8 @@ show_foreign_items
 echo
 echo "Where Wine differs from Windows:"
 echo "  - SetupGetInfFileListA without a folder lists nothing, so the removal starts no"
-echo "    pnputil.exe (Windows: one \"pnputil.exe -f -d oemN.inf\" per old package); in"
-echo "    install mode the install step's own search of C:\\windows\\inf\\oem*.inf deletes them."
+echo "    pnputil.exe (Windows: one \"pnputil.exe -f -d oemN.inf\" per old package), and the"
+echo "    old oemN.inf files stay: from Vista on the install step leaves them to pnputil.exe."
 echo "  - The staged INF files keep their own names (Windows publishes them as oemN.inf)."
 echo "  - SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore) fails, so the old metadata"
 echo "    packages stay and none are deployed (Windows replaces them)."

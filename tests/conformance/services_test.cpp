@@ -101,3 +101,27 @@ TEST_F(Services, ClosingABadHandleFails) {
     EXPECT_FALSE(CloseServiceHandle(nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
+
+TEST_F(Services, AMarkedServiceCannotBeCreatedAgainWhileItIsThere) {
+    SC_HANDLE created = CreateTestService(manager_);
+    ASSERT_NE(created, nullptr) << GetLastError();
+    ASSERT_TRUE(DeleteService(created));
+    SetLastError(kSentinelError);
+    EXPECT_EQ(CreateTestService(manager_), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
+    EXPECT_TRUE(CloseServiceHandle(created));
+}
+
+TEST_F(Services, AKeyWrittenIntoTheRegistryIsNoServiceUntilWindowsStartsAgain) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kServicesKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    const DWORD type = SERVICE_KERNEL_DRIVER;
+    EXPECT_EQ(RegSetValueExA(key, "Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type), sizeof type),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    SetLastError(kSentinelError);
+    EXPECT_EQ(OpenServiceA(manager_, kService, SERVICE_QUERY_STATUS), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_DOES_NOT_EXIST));
+    EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, kServicesKey), ERROR_SUCCESS);
+}

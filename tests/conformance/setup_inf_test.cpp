@@ -139,6 +139,31 @@ TEST(SetupInf, AFileWithoutSignatureIsNoWindows4Inf) {
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
 }
 
+TEST(SetupInf, StringsOfTheSystemsLanguageComeFirst) {
+    // A token is looked up in [Strings.<language>], then in the strings of
+    // its primary language, then in [Strings]. The machines run English
+    // (0409) in code page 1252 and Japanese (0411) in 932.
+    const std::string path = WriteTestFile(
+        "lang.inf",
+        "[Version]\r\nSignature = \"$Windows NT$\"\r\n"
+        "[S]\r\nexact = %Exact%\r\nprimary = %Primary%\r\nneutral = %Neutral%\r\nnone = %None%\r\n"
+        "[Strings]\r\nExact = neutral\r\nPrimary = neutral\r\nNeutral = neutral\r\n"
+        "[Strings.0409]\r\nExact = en-US\r\n[Strings.0009]\r\nExact = en\r\nPrimary = en\r\n"
+        "[Strings.0411]\r\nExact = ja-JP\r\n[Strings.0011]\r\nExact = ja\r\nPrimary = ja\r\n"
+        "[Strings.040C]\r\nNeutral = fr-FR\r\n");
+    HINF inf = SetupOpenInfFileA(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    ASSERT_NE(inf, INVALID_HANDLE_VALUE) << GetLastError();
+    // Wine 8 reads [Strings] only.
+    const bool japanese = GetACP() == 932;
+    const std::string exact = Field(inf, "S", "exact", 1);
+    const std::string primary = Field(inf, "S", "primary", 1);
+    EXPECT_WINDOWS_OR_WINE(exact == (japanese ? "ja-JP" : "en-US"), exact == "neutral");
+    EXPECT_WINDOWS_OR_WINE(primary == (japanese ? "ja" : "en"), primary == "neutral");
+    EXPECT_EQ(Field(inf, "S", "neutral", 1), "neutral");
+    EXPECT_EQ(Field(inf, "S", "none", 1), "%None%");
+    SetupCloseInfFile(inf);
+}
+
 TEST(SetupInf, TextIsReadInTheAnsiCodePage) {
     // 0x95 0x5C is one character in code page 932; in 1252 it ends in a
     // backslash, which continues the line.
@@ -196,12 +221,34 @@ const char kPackageInf[] =
     "[Manufacturer]\r\nVantor = Vantor_wmc, NTamd64\r\n"
     "[Vantor_wmc.NTamd64]\r\nConformance = Install, USB\\VID_1A2B&PID_3C4D&MI_7F\r\n";
 
+// The folders of the driver store whose name starts with the INF's name.
+int StoreFolders(const char* infName) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string pattern =
+        std::string(windows) + "\\System32\\DriverStore\\FileRepository\\" + infName + "_amd64_*";
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ++count;
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return count;
+}
+
 TEST(SetupCopyOemInf, TheSameInfTwiceKeepsItsPublishedName) {
     const std::string path = WriteTestFile("qtxconf1.inf", kPackageInf);
     std::string fullPath;
     SetLastError(kSentinelError);
     const std::string first = Publish(path, &fullPath);
     ASSERT_EQ(first.find("<error"), std::string::npos) << first;
+    // A successful call sets the last error to 0.
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    // From Vista on the package has a folder of its own in the driver
+    // store; Wine keeps no store.
+    EXPECT_WINDOWS_OR_WINE(StoreFolders("qtxconf1.inf") == 1, StoreFolders("qtxconf1.inf") == 0);
     // Windows always publishes as oem<N>.inf; Wine keeps a free own name.
     EXPECT_WINDOWS_OR_WINE(IsOemName(first), first == "qtxconf1.inf" || IsOemName(first));
     char windows[MAX_PATH];
@@ -209,8 +256,32 @@ TEST(SetupCopyOemInf, TheSameInfTwiceKeepsItsPublishedName) {
     EXPECT_TRUE(SameText(fullPath, std::string(windows) + "\\inf\\" + first)) << fullPath;
     EXPECT_NE(GetFileAttributesA(fullPath.c_str()), INVALID_FILE_ATTRIBUTES);
 
+    SetLastError(kSentinelError);
     EXPECT_EQ(Publish(path), first);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
     Unpublish(first, fullPath);
+    EXPECT_EQ(StoreFolders("qtxconf1.inf"), 0);
+}
+
+#ifndef ERROR_WRONG_INF_TYPE
+#define ERROR_WRONG_INF_TYPE 0xE000024AL
+#endif
+
+TEST(SetupCopyOemInf, AnInfThatIsNoDriverPackageIsRefused) {
+    // No class and no [Manufacturer]: Vista refuses it with
+    // ERROR_WRONG_INF_TYPE, Windows 7 and later with ERROR_UNSUPPORTED_TYPE.
+    // Wine publishes it.
+    const std::string path = WriteTestFile("qtxconf4.inf", "[Version]\r\nSignature = \"$Chicago$\"\r\n");
+    std::string fullPath;
+    SetLastError(kSentinelError);
+    const std::string name = Publish(path, &fullPath);
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    const DWORD refusal = version.dwMajorVersion == 6 && version.dwMinorVersion == 0 ? ERROR_WRONG_INF_TYPE
+                                                                                      : ERROR_UNSUPPORTED_TYPE;
+    EXPECT_WINDOWS_OR_WINE(name == ErrorText(refusal), name.find("<error") == std::string::npos);
+    if (name.find("<error") == std::string::npos) Unpublish(name, fullPath);
 }
 
 TEST(SetupCopyOemInf, ThePublishedInfIsListedInTheInfFolder) {

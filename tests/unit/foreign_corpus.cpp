@@ -301,16 +301,16 @@ std::string ForeignCorpus::PublishedName(const std::string& corpusInf) const {
 std::map<std::string, std::string> ForeignCorpus::Image(winsim::Machine& m) const {
     std::map<std::string, std::string> image;
     for (const std::string& path : filePaths_) image["file " + path] = FileImage(m.files, path);
+    const std::vector<winsim::PublishedPackage> packages = m.driverStore.published(m.files);
     std::map<std::string, const winsim::PublishedPackage*> store;
-    for (const winsim::PublishedPackage& package : m.driverStore.published(m.files))
-        store[package.publishedName] = &package;
+    for (const winsim::PublishedPackage& package : packages) store[package.publishedName] = &package;
     for (const auto& entry : published_) {
         auto found = store.find(entry.second);
         const winsim::PublishedPackage* package = found == store.end() ? nullptr : found->second;
         image["package " + entry.second] =
             package ? "from " + package->originalName + " in " + package->sourceFolder + ", INF " +
                           Hex(package->infContent) + ", catalog " + package->catalogName + " " +
-                          Hex(package->catalogContent)
+                          Hex(package->catalogContent) + ", in the store at " + package->storeFolder
                     : "absent";
     }
     for (const std::string& key : registryKeys_) KeyImage(m.registry, key, image);

@@ -181,6 +181,15 @@ TEST_F(DeployMetadataTest, KnownFolderTakenAway) {
     ExpectFailureTouchingNothing();
 }
 
+TEST_F(DeployMetadataTest, StoreFolderMissing) {
+    // The store is only made when Windows first retrieves metadata; the
+    // lookup without KF_FLAG_CREATE then fails and nothing is copied.
+    Begin();
+    m.files.remove(m.knownFolders.folders[0].path);
+    ExpectFailureTouchingNothing();
+    EXPECT_FALSE(m.files.exists(m.knownFolders.folders[0].path));
+}
+
 TEST_F(DeployMetadataTest, KnownFolderLookupFails) {
     Begin();
     m.faults.fail("SHGetKnownFolderPath", static_cast<DWORD>(E_FAIL));

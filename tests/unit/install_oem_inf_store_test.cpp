@@ -158,6 +158,36 @@ TEST_F(OemInfStoreTest, DeletesMatchingOemInfsWithTheirPnfTwins) {
     EXPECT_TRUE(m.ui.boxes.empty());
 }
 
+TEST_F(OemInfStoreTest, LocalisedInfFilesAreReadInTheSystemsLanguage) {
+    // The phone's INF names its hardware ID only in Japanese strings; a
+    // foreign INF names it in its neutral strings but another ID in
+    // Japanese ones, and a third in the strings of all Japanese locales.
+    const std::string models = "[Vantor_wmc]\r\n%Desc% = Install, %HwId%\r\n";
+    const std::string version = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
+    const std::string phone =
+        version + models + "[Strings]\r\nDesc=\"210QX\"\r\n[Strings.0411]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n";
+    const std::string foreign = version + models +
+                                "[Strings]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n"
+                                "[Strings.0411]\r\nHwId=\"USB\\VID_1A2B&PID_3C4E\"\r\n";
+    const std::string primary = version + models +
+                                "[Strings]\r\nHwId=\"USB\\VID_1A2B&PID_3C4D\"\r\n"
+                                "[Strings.0011]\r\nHwId=\"USB\\VID_0001&PID_0002\"\r\n";
+    m.system.setXp();
+    m.files.writeFile(kInfFolder + "\\oem1.inf", phone);
+    m.files.writeFile(kInfFolder + "\\oem2.inf", foreign);
+    m.files.writeFile(kInfFolder + "\\oem3.inf", primary);
+    CInstall english(OS_WINXP);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem1.inf").c_str()), 0);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem2.inf").c_str()), 1);
+    EXPECT_EQ(english.IsProductInf((kInfFolder + "\\oem3.inf").c_str()), 1);
+
+    m.system.setJapanese();
+    EXPECT_EQ(CInstall(OS_WINXP).DeleteOemInfs(), 1);
+    EXPECT_FALSE(m.files.exists(kInfFolder + "\\oem1.inf"));
+    EXPECT_EQ(m.files.read(kInfFolder + "\\oem2.inf"), foreign);
+    EXPECT_EQ(m.files.read(kInfFolder + "\\oem3.inf"), primary);
+}
+
 TEST_F(OemInfStoreTest, AnInfThatCannotBeDeletedStopsTheScan) {
     m.files.writeFile(kInfFolder + "\\oem1.inf", kOldProductInf);
     m.files.writeFile(kInfFolder + "\\oem1.PNF", "precompiled");
@@ -192,17 +222,22 @@ TEST_F(OemInfStoreTest, PreInstallStagesTheThreeInfFilesInOrder) {
         EXPECT_EQ(packages[i].sourceFolder, kMediaParent + "\\Drivers");
         EXPECT_EQ(m.files.read(kInfFolder + "\\" + packages[i].publishedName), HostMediaInf(kMediaInfs[i]));
         EXPECT_TRUE(m.files.exists(kInfFolder + "\\oem" + std::to_string(i) + ".PNF"));
+        // The driver store holds the package with its (empty placeholder)
+        // catalog.
+        const std::string inf = kMediaInfs[i];
+        EXPECT_EQ(m.files.read(packages[i].storeFolder + "\\" + inf.substr(0, inf.size() - 4) + ".cat"), "");
     }
     EXPECT_TRUE(m.ui.boxes.empty());
 }
 
 TEST_F(OemInfStoreTest, PreInstallReplacesOldCopiesAndLeavesForeignOnes) {
+    m.system.setXp();
     ImportMedia();
     m.files.writeFile(kInfFolder + "\\oem0.inf", kOldProductInf);
     m.files.writeFile(kInfFolder + "\\oem0.PNF", "old precompiled");
     m.files.writeFile(kInfFolder + "\\oem1.inf", kForeignInf);
 
-    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    EXPECT_EQ(CInstall(OS_WINXP).PreInstall(), 1);
 
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem1.inf"), kForeignInf);
     std::vector<std::string> published;
@@ -211,15 +246,27 @@ TEST_F(OemInfStoreTest, PreInstallReplacesOldCopiesAndLeavesForeignOnes) {
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem0.inf"), HostMediaInf("qtx0bus.inf"));
 
     // A second run deletes its own copies and stages the same packages again.
-    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    EXPECT_EQ(CInstall(OS_WINXP).PreInstall(), 1);
     EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"qtx0bus.inf", "qtx0mdm2.inf", "qtx0obx2.inf"}));
     EXPECT_EQ(m.files.read(kInfFolder + "\\oem1.inf"), kForeignInf);
     EXPECT_TRUE(m.ui.boxes.empty());
 }
 
+TEST_F(OemInfStoreTest, FromVistaOnPreInstallLeavesThePhonesPublishedPackagesToPnpUtil) {
+    ImportMedia();
+    const std::string old = m.driverStore.seed(m.files, kInfFolder, "qtx0bus.inf", kOldProductInf);
+    EXPECT_EQ(CInstall(OS_WIN7).PreInstall(), 1);
+    // Deleting oemN.inf by hand would leave the package in the store with
+    // no name to delete it by.
+    EXPECT_NE(m.driverStore.find(m.files, old), nullptr);
+    EXPECT_EQ(PublishedOriginals(),
+              (std::vector<std::string>{"qtx0bus.inf", "qtx0bus.inf", "qtx0mdm2.inf", "qtx0obx2.inf"}));
+}
+
 TEST_F(OemInfStoreTest, AnUnsignedSecondPackageStopsStagingWithoutABox) {
     ImportMedia();
     m.driverStore.requireSignedPackages = true;
+    m.driverStore.signedCatalogs.push_back(kMediaParent + "\\Drivers\\qtx0bus.cat");
     m.files.remove(kMediaParent + "\\Drivers\\qtx0mdm2.cat");
 
     EXPECT_EQ(CInstall(OS_WIN7).CopyOemInfs(), 0);

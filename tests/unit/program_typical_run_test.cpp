@@ -68,6 +68,9 @@ TEST_F(TypicalRunTest, InstallModeOnWindows7RemovesTheOldInstallationAndStagesTh
     }
     EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"other.inf", "second.inf", "qtx0bus.inf",
                                                               "qtx0mdm2.inf", "qtx0obx2.inf"}));
+    // The sample media's catalogs are unsigned placeholders: Windows asks
+    // before it stages each package.
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 3u);
     // The old metadata packages were removed, the media's copied in.
     for (const auto& package : seeded::kMetadataPackages)
         EXPECT_EQ(m.files.read(std::string(kMetadataJaJp) + "\\" + package),
@@ -134,6 +137,32 @@ TEST_F(TypicalRunTest, VistaUsesPnpUtilAndLeavesMetadataAlone) {
     EXPECT_EQ(m.processes.starts.size(), 3u);
     EXPECT_EQ(m.files.read(std::string(kMetadataJaJp) + "\\" + seeded::kMetadataPackages[0]),
               "old " + seeded::kMetadataPackages[0]);
+    ExpectCleanEnd(exitCode);
+}
+
+TEST_F(TypicalRunTest, OnVistaAPackageThatPnpUtilCouldNotDeleteStaysPublished) {
+    Prepare(&winsim::SystemInfo::setVista);
+    // An earlier version of the bus driver's package beside the current one.
+    const std::string earlierVersion = m.driverStore.seed(m.files, seeded::kInfDir, "qtx0bus.inf",
+                                                          seeded::MediaFile("Drivers/qtx0bus.inf") + "; 1.0.0.1\r\n");
+    m.files.remove(winsim::Processes::kPnpUtilPath);
+    const int exitCode = RunProgram("");
+    // One box per old package that pnputil.exe could not be started for.
+    EXPECT_EQ(m.ui.boxes.size(), earlier_.publishedPackages.size() + 1);
+    // The old packages are still in the store. Their oemN.inf names stay,
+    // so that the next run's pnputil.exe can delete them: without a name
+    // they would stay in the store for good, where Plug and Play still
+    // ranks them against the new ones.
+    std::vector<std::string> unpublished;
+    for (const auto& package : m.driverStore.inStore(m.files))
+        if (package.publishedName.empty()) unpublished.push_back(package.storeFolder);
+    EXPECT_EQ(unpublished, std::vector<std::string>{});
+    EXPECT_NE(m.driverStore.find(m.files, earlierVersion), nullptr);
+    // The media's packages equal those of the earlier installation, which
+    // keep their names.
+    for (const auto& name : earlier_.publishedPackages) EXPECT_NE(m.driverStore.find(m.files, name), nullptr) << name;
+    EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"qtx0bus.inf", "qtx0mdm2.inf", "qtx0obx2.inf", "other.inf",
+                                                              "second.inf", "qtx0bus.inf"}));
     ExpectCleanEnd(exitCode);
 }
 

@@ -141,3 +141,15 @@ TEST_F(RemoveMetadataTest, SystemsWithoutTheStoreFolderTouchNothing) {
     EXPECT_EQ(m.faults.callsOf("DeleteFileA"), 0);
     EXPECT_EQ(Present(), (std::vector<bool>{true, true, true}));
 }
+
+TEST_F(ProductTest, RemovingMetadataWithoutAStoreFolderCreatesNone) {
+    // The store is only made when Windows first retrieves metadata; the
+    // lookup without KF_FLAG_CREATE then fails and the step does nothing.
+    InitContext();
+    m.files.remove(m.knownFolders.folders[0].path);
+    EXPECT_EQ(RemoveDeviceMetadata(), 0);
+    EXPECT_EQ(m.faults.callsOf("DeleteFileA"), 0);
+    EXPECT_FALSE(m.files.exists(m.knownFolders.folders[0].path));
+    EXPECT_TRUE(m.ui.boxes.empty());
+    EXPECT_TRUE(m.knownFolders.taskAllocations.empty());
+}

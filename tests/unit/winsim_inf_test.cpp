@@ -395,7 +395,7 @@ TEST_F(SetupInf, ListsTheInfFilesOfAFolderByStyle) {
 // --- the driver store and SetupCopyOEMInfA ----------------------------------
 
 const char kPackage[] =
-    "[Version]\r\nSignature=\"$Windows NT$\"\r\nCatalogFile=pkg.cat\r\n"
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=USB\r\nCatalogFile=pkg.cat\r\n"
     "[SourceDisksNames]\r\n1 = \"Disk\",,,\\sub\r\n[SourceDisksFiles]\r\npkg.sys = 1\r\n";
 
 class DriverStoreTest : public SetupInf {
@@ -439,12 +439,21 @@ TEST_F(DriverStoreTest, TheSamePackageKeepsItsNameAndAChangedOneGetsANewOne) {
     // Another catalog makes another package.
     m.files.writeFile("D:\\Drivers\\pkg.cat", "catalog 2");
     EXPECT_EQ(stage(), "oem1.inf");
-    // An INF deleted by hand is no longer published; staging publishes it
+    // An INF deleted by hand is no longer published, but its package stays
+    // in the store, out of reach of its old name; staging publishes it
     // anew under the lowest free number.
     m.files.remove(infFolder + "\\oem0.inf");
+    EXPECT_EQ(m.driverStore.published(m.files).size(), 1u);
+    ASSERT_EQ(m.driverStore.inStore(m.files).size(), 2u);
+    const winsim::PublishedPackage orphan = m.driverStore.inStore(m.files)[0];
+    EXPECT_EQ(orphan.publishedName, "");
+    EXPECT_EQ(*m.files.read(orphan.storeFolder + "\\pkg.inf"), kPackage);
+    EXPECT_FALSE(SetupUninstallOEMInfA("oem0.inf", SUOI_FORCEDELETE, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
     m.files.writeFile("D:\\Drivers\\pkg.cat", "catalog");
     EXPECT_EQ(stage(), "oem0.inf");
     EXPECT_EQ(m.driverStore.published(m.files).size(), 2u);
+    EXPECT_EQ(m.driverStore.inStore(m.files).size(), 2u);
 
     // SP_COPY_NOOVERWRITE reports the published copy.
     char name[MAX_PATH];
@@ -455,12 +464,55 @@ TEST_F(DriverStoreTest, TheSamePackageKeepsItsNameAndAChangedOneGetsANewOne) {
     EXPECT_STREQ(name, "C:\\WINDOWS\\INF\\oem0.inf");
 }
 
+TEST_F(DriverStoreTest, PackagesLiveInFoldersOfTheStoreFromVistaOn) {
+    ASSERT_EQ(stage(), "oem0.inf");
+    const std::string folder = m.driverStore.published(m.files)[0].storeFolder;
+    EXPECT_EQ(folder.substr(0, folder.rfind('_') + 1),
+              "C:\\WINDOWS\\System32\\DriverStore\\FileRepository\\pkg.inf_amd64_neutral_");
+    EXPECT_EQ(folder.size() - folder.rfind('_') - 1, 16u);
+    EXPECT_EQ(*m.files.read(folder + "\\pkg.inf"), kPackage);
+    EXPECT_EQ(*m.files.read(folder + "\\pkg.cat"), "catalog");
+    EXPECT_TRUE(m.files.exists(folder + "\\sub\\pkg.sys"));
+
+    // Before Vista there is no store: the package is its oem<N>.inf, and an
+    // INF identical to any INF of the folder gives that one's name back.
+    m.system.setXp();
+    m.files.writeFile("D:\\Drivers\\xp.inf", std::string(kPackage) + "; XP\r\n");
+    m.files.writeFile(infFolder + "\\copy.inf", std::string(kPackage) + "; XP\r\n");
+    EXPECT_EQ(stage("D:\\Drivers\\xp.inf"), "copy.inf");
+    m.files.remove(infFolder + "\\copy.inf");
+    EXPECT_EQ(stage("D:\\Drivers\\xp.inf"), "oem1.inf");
+    EXPECT_EQ(m.driverStore.published(m.files).back().storeFolder, "");
+    m.files.remove(infFolder + "\\oem1.inf");
+    EXPECT_EQ(m.driverStore.published(m.files).size(), 1u);
+}
+
+TEST_F(DriverStoreTest, APackageADeviceWasInstalledFromStaysUnlessForced) {
+    ASSERT_EQ(stage(), "oem0.inf");
+    winsim::DeviceSpec device;
+    device.instanceId = "USB\\VID_0001&PID_0002\\1";
+    device.hardwareIds = {"USB\\VID_0001&PID_0002"};
+    device.driver = "{36FC9E60-C465-11CF-8056-444553540000}\\0001";
+    device.infPath = "OEM0.INF";
+    m.devices.add(device);
+    SetLastError(0xdeadbeef);
+    EXPECT_FALSE(SetupUninstallOEMInfA("oem0.inf", 0, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INF_IN_USE_BY_DEVICES);
+    EXPECT_EQ(winsim::runPnpUtil("pnputil.exe -d oem0.inf", m), (DWORD)ERROR_INF_IN_USE_BY_DEVICES);
+    EXPECT_NE(m.driverStore.find(m.files, "oem0.inf"), nullptr);
+    EXPECT_TRUE(SetupUninstallOEMInfA("oem0.inf", SUOI_FORCEDELETE, nullptr));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);
+    EXPECT_TRUE(m.driverStore.inStore(m.files).empty());
+}
+
 TEST_F(DriverStoreTest, DeletingAPackageRemovesItsInfPnfAndRecord) {
     ASSERT_EQ(stage(), "oem0.inf");
+    const std::string folder = m.driverStore.published(m.files)[0].storeFolder;
     EXPECT_FALSE(m.driverStore.deletePublished(m.files, "oem7.inf"));
     EXPECT_TRUE(m.driverStore.deletePublished(m.files, "OEM0.INF"));
     EXPECT_FALSE(m.files.exists(infFolder + "\\oem0.inf"));
     EXPECT_FALSE(m.files.exists(infFolder + "\\oem0.PNF"));
+    EXPECT_FALSE(m.files.exists(folder));
     EXPECT_TRUE(m.driverStore.published(m.files).empty());
 
     // An INF that cannot be deleted keeps the package.
@@ -481,6 +533,20 @@ TEST_F(DriverStoreTest, StagingFailsAsWindowsDoes) {
     EXPECT_EQ(stage("D:\\Drivers\\absent.inf"), "<error 2>");
     m.files.writeFile("D:\\Drivers\\plain.inf", "[Version]\r\nClass=USB\r\n");
     EXPECT_EQ(stage("D:\\Drivers\\plain.inf"), "<error " + std::to_string(ERROR_WRONG_INF_STYLE) + ">");
+    // From Vista on only driver packages: a class or a [Manufacturer].
+    m.files.writeFile("D:\\Drivers\\noclass.inf", "[Version]\r\nSignature=\"$Chicago$\"\r\n");
+    EXPECT_EQ(stage("D:\\Drivers\\noclass.inf"), "<error " + std::to_string(ERROR_UNSUPPORTED_TYPE) + ">");
+    m.system.setVista();
+    EXPECT_EQ(stage("D:\\Drivers\\noclass.inf"), "<error " + std::to_string(ERROR_WRONG_INF_TYPE) + ">");
+    m.files.writeFile("D:\\Drivers\\noclass.inf", "[Version]\r\nSignature=\"$Chicago$\"\r\n[Manufacturer]\r\n");
+    EXPECT_EQ(stage("D:\\Drivers\\noclass.inf"), "oem0.inf");
+    EXPECT_TRUE(m.driverStore.deletePublished(m.files, "oem0.inf"));
+    m.system.setWindows7();
+    // A relative name is not looked for before Vista.
+    m.files.currentDirectory = "D:\\Drivers";
+    m.system.setXp();
+    EXPECT_EQ(stage("pkg.inf"), "<error 2>");
+    m.system.setWindows7();
 
     // From Windows Vista on the package's files must be beside the INF.
     m.files.remove("D:\\Drivers\\sub\\pkg.sys");
@@ -497,19 +563,30 @@ TEST_F(DriverStoreTest, StagingFailsAsWindowsDoes) {
 }
 
 TEST_F(DriverStoreTest, SignedPackagesNeedTheirCatalog) {
+    // An unsigned package is staged once the user allows it.
+    EXPECT_EQ(stage(), "oem0.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts, std::vector<std::string>{"D:\\Drivers\\pkg.inf"});
+    EXPECT_TRUE(m.driverStore.deletePublished(m.files, "oem0.inf"));
+    // Where signatures are required, an unsigned catalog is not modelled.
     m.driverStore.requireSignedPackages = true;
+    EXPECT_EQ(stage(), "<error " + std::to_string(ERROR_CALL_NOT_IMPLEMENTED) + ">");
+    EXPECT_EQ(m.unimplemented.size(), 1u);
+    m.unimplemented.clear();
+    m.driverStore.signedCatalogs.push_back("D:\\DRIVERS\\PKG.CAT");
     const std::string noCatalog = "<error " + std::to_string(ERROR_NO_CATALOG_FOR_OEM_INF) + ">";
-    m.files.writeFile("D:\\Drivers\\nocat.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\n");
+    m.files.writeFile("D:\\Drivers\\nocat.inf", "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=USB\r\n");
     EXPECT_EQ(stage("D:\\Drivers\\nocat.inf"), noCatalog);
     m.files.remove("D:\\Drivers\\pkg.cat");
     EXPECT_EQ(stage(), noCatalog);
     EXPECT_TRUE(m.driverStore.published(m.files).empty());
     m.files.writeFile("D:\\Drivers\\pkg.cat", "catalog");
     EXPECT_EQ(stage(), "oem0.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 1u);
 
     // Without the policy an unsigned package is accepted.
     m.driverStore.requireSignedPackages = false;
     EXPECT_EQ(stage("D:\\Drivers\\nocat.inf"), "oem1.inf");
+    EXPECT_EQ(m.driverStore.unsignedPrompts.size(), 2u);
 }
 
 TEST_F(DriverStoreTest, TheNameBufferFollowsTheTwoCallPattern) {

@@ -66,6 +66,21 @@ TEST_F(WinsimKnownFolders, MissingFolderIsReportedUnlessNotVerified) {
     ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore, dontVerify, nullptr, &path), S_OK);
     EXPECT_EQ(std::u16string(path), Wide(kStore));
     CoTaskMemFree(path);
+    EXPECT_FALSE(m.files.exists(kStore));
+
+    // KF_FLAG_CREATE creates it, with the folders above it.
+    const DWORD create = 0x8000;
+    m.files.remove("C:\\ProgramData\\Microsoft");
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore, create, nullptr, &path), S_OK);
+    EXPECT_EQ(std::u16string(path), Wide(kStore));
+    CoTaskMemFree(path);
+    EXPECT_TRUE(m.files.isDirectory(kStore));
+    // A folder that cannot be created is the result.
+    m.files.remove(kStore);
+    m.files.writeFile(kStore, "a file in the way");
+    EXPECT_EQ(SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore, create, nullptr, &path),
+              HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(path, nullptr);
 }
 
 TEST_F(WinsimKnownFolders, InjectedFaultIsTheResult) {

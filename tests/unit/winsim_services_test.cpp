@@ -43,7 +43,7 @@ protected:
 
 }  // namespace
 
-TEST_F(WinsimServices, AServiceIsItsKey) {
+TEST_F(WinsimServices, TheManagerWorksFromItsOwnDatabase) {
     const std::string key = "HKLM\\SYSTEM\\ControlSet001\\Services\\qtx0bus";
     EXPECT_EQ(m.registry.dword(key, "Type"), 1u);
     EXPECT_EQ(m.registry.dword(key, "Start"), 3u);
@@ -53,15 +53,46 @@ TEST_F(WinsimServices, AServiceIsItsKey) {
     EXPECT_TRUE(m.services.exists("QTX0BUS"));
     EXPECT_TRUE(m.services.isRunning("qtx0bus2"));
 
-    // A key without a Type is not a service; one given a Type is.
-    m.registry.createKey("HKLM\\SYSTEM\\CurrentControlSet\\Services\\qtx0mdm");
-    EXPECT_FALSE(m.services.exists("qtx0mdm"));
+    // A key written by hand is no service until Windows starts again, and
+    // then only with a Type; a key deleted by hand leaves the service.
+    m.registry.createKey("HKLM\\SYSTEM\\CurrentControlSet\\Services\\qtx0obex");
     m.registry.setDword("HKLM\\SYSTEM\\CurrentControlSet\\Services\\qtx0mdm", "Type", 1);
-    EXPECT_TRUE(m.services.exists("qtx0mdm"));
-    // Deleting the key deletes the service.
+    EXPECT_FALSE(m.services.exists("qtx0mdm"));
     m.registry.deleteKey(key);
-    EXPECT_FALSE(m.services.exists("qtx0bus"));
+    EXPECT_TRUE(m.services.exists("qtx0bus"));
+    m.services.restart();
+    EXPECT_EQ(m.services.list(), (std::vector<std::string>{"qtx0bus2", "qtx0mdm"}));
+    EXPECT_TRUE(m.services.isRunning("qtx0bus2"));
     EXPECT_THROW(m.services.setRunning("qtx0bus", true), std::invalid_argument);
+}
+
+TEST_F(WinsimServices, AMarkedServiceStaysMarkedUntilWindowsStartsAgain) {
+    m.services.markForDeletion("qtx0bus2");
+    const std::string key = winsim::Services::keyPath("qtx0bus2");
+    m.registry.deleteValue(key, "DeleteFlag");
+    SC_HANDLE manager = Manager();
+    SC_HANDLE service = OpenServiceA(manager, "qtx0bus2", SERVICE_ALL_ACCESS);
+    ASSERT_NE(service, nullptr);
+    SetLastError(kSentinel);
+    EXPECT_FALSE(DeleteService(service));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
+    SetLastError(kSentinel);
+    EXPECT_EQ(CreateServiceA(manager, "QTX0BUS2", nullptr, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                             SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "x.sys", nullptr, nullptr, nullptr, nullptr,
+                             nullptr),
+              nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE));
+    EXPECT_TRUE(CloseServiceHandle(service));
+    EXPECT_TRUE(CloseServiceHandle(manager));
+
+    // A start completes the deletion, also of a key that carries the flag
+    // without the manager having marked it.
+    m.services.add(Driver("qtx0mdm"));
+    m.registry.setDword(winsim::Services::keyPath("qtx0mdm"), "DeleteFlag", 1);
+    m.services.restart();
+    EXPECT_FALSE(m.registry.keyExists(key));
+    EXPECT_FALSE(m.registry.keyExists(winsim::Services::keyPath("qtx0mdm")));
+    EXPECT_EQ(m.services.list(), (std::vector<std::string>{"qtx0bus"}));
 }
 
 TEST_F(WinsimServices, DeletionCompletesWhenTheLastHandleCloses) {

@@ -163,8 +163,28 @@ const InfLine* InfFile::findLine(const std::u16string& section, const std::u16st
     return nullptr;
 }
 
+namespace {
+
+std::u16string stringsSectionOf(WORD language) {
+    static const char16_t kDigits[] = u"0123456789ABCDEF";
+    std::u16string name = u"Strings.";
+    for (int shift = 12; shift >= 0; shift -= 4) name += kDigits[(language >> shift) & 0xF];
+    return name;
+}
+
+}  // namespace
+
 std::u16string InfFile::substitute(const std::u16string& raw, const DirIdResolver& dirids) const {
-    const int strings = findSection(u"Strings");
+    // The Strings sections in the order a token is looked up in them.
+    std::vector<int> strings;
+    if (language != 0) {
+        const WORD primary = language & 0x3FF;
+        for (WORD candidate : {language, primary}) {
+            const int index = findSection(stringsSectionOf(candidate));
+            if (index >= 0 && (strings.empty() || strings.back() != index)) strings.push_back(index);
+        }
+    }
+    if (const int index = findSection(u"Strings"); index >= 0) strings.push_back(index);
     std::u16string out;
     size_t pos = 0;
     while (pos < raw.size() && out.size() < kMaxInfStringLength) {
@@ -182,8 +202,8 @@ std::u16string InfFile::substitute(const std::u16string& raw, const DirIdResolve
             continue;
         }
         const InfLine* value = nullptr;
-        if (strings >= 0) {
-            for (const InfLine& line : sections[strings].lines) {
+        for (size_t i = 0; i < strings.size() && !value; ++i) {
+            for (const InfLine& line : sections[strings[i]].lines) {
                 if (line.hasKey && equalsIgnoreCase(line.key, name)) {
                     value = &line;
                     break;

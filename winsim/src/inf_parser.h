@@ -21,7 +21,12 @@
 //   either side; any other '\' is an ordinary character;
 // - Ctrl-Z ends the file, a NUL character reads as a blank;
 // - text before the first section is ignored when the file has a
-//   [Strings] section, and fails the file otherwise.
+//   [Strings] section, and fails the file otherwise;
+// - a %strkey% token is looked up in [Strings.<language>] for the
+//   language of the system's locale (four hex digits, "Strings.0411"),
+//   then in [Strings.<primary language>] ("Strings.0011", the default of
+//   every Japanese locale), then in [Strings], as "INF Strings Section"
+//   and "Creating International INF Files" describe.
 // Field texts are kept as written (quotes removed) and substituted when
 // they are read, as SetupGetStringField does.
 #pragma once
@@ -59,6 +64,9 @@ using DirIdResolver = std::function<std::optional<std::u16string>(long dirid)>;
 class InfFile {
 public:
     std::vector<InfSection> sections;
+    // The language (LANGID) whose [Strings.<language>] sections come
+    // before [Strings]; 0 reads [Strings] only.
+    WORD language = 0;
 
     // The index of the section, names compared without regard to case;
     // -1 when the file has none of that name.
@@ -69,7 +77,8 @@ public:
                             const DirIdResolver& dirids) const;
 
     // The text of a field as SetupGetStringField returns it: %strkey%
-    // replaced by the value in [Strings], %% by %, %dirid% by the
+    // replaced by its value in the first of the Strings sections above
+    // that defines it, %% by %, %dirid% by the
     // resolver's text (without its trailing backslash when a backslash
     // follows the token); an unknown or unclosed token stays as written.
     // Values from [Strings] are not substituted again. Cut at

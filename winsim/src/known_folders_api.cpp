@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "codepage.h"
 #include "winsim/machine.h"
@@ -14,6 +16,7 @@ namespace {
 
 constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80004001);  // E_NOTIMPL
 constexpr DWORD kFlagDontVerify = 0x00004000;                          // KF_FLAG_DONT_VERIFY
+constexpr DWORD kFlagCreate = 0x00008000;                              // KF_FLAG_CREATE
 
 // An injected fault is an HRESULT when it looks like one, else a Win32
 // error code that the call reports in HRESULT form.
@@ -36,15 +39,25 @@ HRESULT WINAPI SHGetKnownFolderPath(REFKNOWNFOLDERID rfid, DWORD dwFlags, HANDLE
     *ppszPath = nullptr;
     if (DWORD e = m.faults.check("SHGetKnownFolderPath")) return asHresult(e);
     if (hToken) return notModelled("for another user's token");
-    if (dwFlags & ~kFlagDontVerify) return notModelled("with flags " + std::to_string(dwFlags));
+    if (dwFlags & ~(kFlagDontVerify | kFlagCreate)) return notModelled("with flags " + std::to_string(dwFlags));
 
     winsim::KnownFolder* folder = m.knownFolders.find(rfid);
     if (!folder) return notModelled("of a folder winsim does not model");
     // A KNOWNFOLDERID that this system does not define gives E_INVALIDARG.
     if (!m.knownFolders.presentOnSystem(*folder)) return E_INVALIDARG;
-    // Without KF_FLAG_DONT_VERIFY the folder must exist (KF_FLAG_CREATE
-    // would create it); a missing one is reported as a missing file.
-    if (!(dwFlags & kFlagDontVerify) && !m.files.isDirectory(folder->path))
+    // A folder that is not there (the device-metadata store of a system
+    // that never retrieved metadata) is created under KF_FLAG_CREATE, with
+    // the folders above it; the error of a failed creation is the result.
+    // Without KF_FLAG_DONT_VERIFY it must exist otherwise: a missing one
+    // is reported as a missing file and no path is returned.
+    if ((dwFlags & kFlagCreate) && !m.files.isDirectory(folder->path)) {
+        std::vector<std::string> missing;
+        for (std::string path = folder->path; !m.files.isDirectory(path); path = path.substr(0, path.rfind('\\')))
+            missing.push_back(path);
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+            if (DWORD error = m.files.tryCreateDirectory(*it)) return asHresult(error);
+    }
+    if (!(dwFlags & (kFlagDontVerify | kFlagCreate)) && !m.files.isDirectory(folder->path))
         return asHresult(ERROR_FILE_NOT_FOUND);
 
     const auto wide = winsim::toUtf16(folder->path, CP_UTF8);

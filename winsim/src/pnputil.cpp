@@ -1,10 +1,11 @@
 // The simulated pnputil.exe of Windows Vista and 7.
 //
-// "pnputil.exe -f -d oemN.inf" deletes a published driver package from the
-// driver store: its INF and .PNF in the INF folder and its record (what
-// SetupUninstallOEMInf removes, with SUOI_FORCEDELETE for -f). It needs
-// administrator rights. The exit code is 0 on success and the Win32 error
-// otherwise.
+// "pnputil.exe [-f] -d oemN.inf" deletes a published driver package from
+// the driver store: its folder in the store, its INF and .PNF in the INF
+// folder and its record (what SetupUninstallOEMInf removes, with
+// SUOI_FORCEDELETE for -f). Without -f a package that a device was
+// installed from stays. It needs administrator rights. The exit code is 0
+// on success and the Win32 error otherwise.
 #include <windows.h>
 
 #include <cctype>
@@ -44,9 +45,6 @@ DWORD runPnpUtil(const std::string& commandLine, Machine& m) {
         }
     }
     if (package.empty()) return notModelled("without -d: \"" + commandLine + "\"");
-    // Without -f the package stays while a device installed from it
-    // exists; that check is not modelled (the product always forces).
-    if (!force) return notModelled("-d without -f");
     // The utility refuses to run without administrator rights.
     if (!m.token.process.hasAdministratorRights()) return ERROR_ACCESS_DENIED;
 
@@ -61,6 +59,7 @@ DWORD runPnpUtil(const std::string& commandLine, Machine& m) {
         // missing file.
         return ERROR_FILE_NOT_FOUND;
     }
+    if (!force && infUsedByDevice(m.registry, m.devices, package)) return ERROR_INF_IN_USE_BY_DEVICES;
     return m.driverStore.removePublished(m.files, package);
 }
 

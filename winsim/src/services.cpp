@@ -1,5 +1,7 @@
 #include "winsim/services.h"
 
+#include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include "winsim/registry.h"
@@ -22,6 +24,7 @@ void Services::add(const ServiceSpec& service) {
         throw std::invalid_argument("winsim services: not a service name: " + service.name);
     const std::string key = keyPath(service.name);
     registry_.setDword(key, "Type", service.type);
+    database_[upper(service.name)] = service.name;
     registry_.setDword(key, "Start", service.start);
     registry_.setDword(key, "ErrorControl", service.errorControl);
     if (!service.imagePath.empty()) registry_.setString(key, "ImagePath", service.imagePath, REG_EXPAND_SZ);
@@ -48,9 +51,22 @@ void Services::markForDeletion(const std::string& name) {
     completeDeletionIfDue(name);
 }
 
-bool Services::exists(const std::string& name) const {
-    if (name.empty() || name.find_first_of("\\/") != std::string::npos) return false;
-    return registry_.dword(keyPath(name), "Type").has_value();
+bool Services::exists(const std::string& name) const { return database_.count(upper(name)) != 0; }
+
+void Services::restart() {
+    if (!handles_.empty()) throw std::logic_error("winsim services: a restart with service handles open");
+    for (const std::string& key : marked_) registry_.deleteKey(keyPath(database_[key]));
+    marked_.clear();
+    database_.clear();
+    for (const std::string& name : registry_.subkeyNames(kServicesKey)) {
+        if (registry_.dword(keyPath(name), "DeleteFlag") == std::optional<DWORD>(1)) {
+            registry_.deleteKey(keyPath(name));
+            continue;
+        }
+        if (registry_.dword(keyPath(name), "Type")) database_[upper(name)] = name;
+    }
+    for (auto it = running_.begin(); it != running_.end();)
+        it = database_.count(*it) ? std::next(it) : running_.erase(it);
 }
 
 bool Services::isRunning(const std::string& name) const { return exists(name) && running_.count(upper(name)) != 0; }
@@ -66,8 +82,7 @@ int Services::openHandles(const std::string& name) const {
 
 std::vector<std::string> Services::list() const {
     std::vector<std::string> names;
-    for (const std::string& name : registry_.subkeyNames(kServicesKey))
-        if (exists(name)) names.push_back(name);
+    for (const auto& entry : database_) names.push_back(entry.second);
     return names;
 }
 
@@ -83,8 +98,9 @@ void Services::completeDeletionIfDue(const std::string& name) {
     const std::string key = upper(name);
     if (!marked_.count(key) || running_.count(key) || openHandles(name) > 0) return;
     // The manager deletes the service key with its subkeys.
-    registry_.deleteKey(keyPath(name));
+    registry_.deleteKey(keyPath(database_[key]));
     marked_.erase(key);
+    database_.erase(key);
 }
 
 }  // namespace winsim

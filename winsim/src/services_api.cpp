@@ -211,7 +211,7 @@ BOOL WINAPI DeleteService(SC_HANDLE hService) {
     auto service = m.handles.get<ServiceObject>(hService, winsim::HandleKind::Service);
     if (!service) return fail(m, ERROR_INVALID_HANDLE);
     if (!(service->granted & DELETE)) return fail(m, ERROR_ACCESS_DENIED);
-    if (!m.services.exists(service->name)) {
+    if (!m.registry.keyExists(winsim::Services::keyPath(service->name))) {
         winsim::notImplemented("DeleteService of a service whose key was removed behind the manager");
         return FALSE;
     }

@@ -93,14 +93,6 @@ DWORD readInfFile(Machine& m, const std::string& name, std::string* path, std::s
     return error;
 }
 
-// Windows picks [Strings.<language>] over [Strings] for the system's
-// language; winsim reads [Strings] only, so such a file is not modelled.
-bool hasLocalizedStrings(const Machine& m, const winsim::InfFile& file) {
-    char name[16];
-    std::snprintf(name, sizeof name, "Strings.%04X", static_cast<unsigned>(m.system.userDefaultLcid & 0xFFFF));
-    return file.findSection(winsim::decode(name, std::strlen(name), CP_UTF8).text) >= 0;
-}
-
 }  // namespace
 
 HINF WINAPI SetupOpenInfFileA(LPCSTR FileName, LPCSTR InfClass, DWORD InfStyle, PUINT ErrorLine) {
@@ -151,11 +143,8 @@ HINF WINAPI SetupOpenInfFileA(LPCSTR FileName, LPCSTR InfClass, DWORD InfStyle, 
         m.lastError = error;
         return INVALID_HANDLE_VALUE;
     }
-    if (hasLocalizedStrings(m, parsed.file)) {
-        winsim::notImplemented("SetupOpenInfFileA of a file with [Strings] for the system's language");
-        return INVALID_HANDLE_VALUE;
-    }
     object->file = std::move(parsed.file);
+    object->file.language = static_cast<WORD>(m.system.userDefaultLcid & 0xFFFF);
     HANDLE handle = m.handles.add(winsim::HandleKind::InfFile, object);
     m.lastError = 0;
     return static_cast<HINF>(handle);

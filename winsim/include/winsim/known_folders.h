@@ -27,7 +27,9 @@ struct KnownFolder {
 class KnownFolders {
 public:
     // The folders winsim models, each created in the file system:
-    // FOLDERID_DeviceMetadataStore (Windows 7 and later).
+    // FOLDERID_DeviceMetadataStore (Windows 7 and later). A test may
+    // remove a folder from the file system: Windows defines the folder all
+    // the same, but creates it only when asked to (KF_FLAG_CREATE).
     KnownFolders(FileSystem& files, const SystemInfo& system);
     ~KnownFolders();  // frees the task memory the program did not free
     KnownFolders(const KnownFolders&) = delete;

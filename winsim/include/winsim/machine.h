@@ -42,7 +42,7 @@ public:
     Ui ui;
     Devices devices{registry};
     Services services{registry};
-    DriverStore driverStore;
+    DriverStore driverStore{system};
     Processes processes{files};
     KnownFolders knownFolders{files, system};
     HandleTable handles;
