@@ -344,7 +344,7 @@ TEST(WinsimRegistry, Wow64ProgramsSeeTheThirtyTwoBitSoftwareKey) {
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ), 64u);
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ | KEY_WOW64_32KEY), 32u);
 
-    m.system.wow64 = true;
+    m.system.process32 = true;
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ), 32u);
     EXPECT_EQ(bits("software\\wow6432node\\Vendor", KEY_READ), 32u);
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ | KEY_WOW64_64KEY), 64u);
