@@ -240,7 +240,8 @@ TEST_F(WinsimDevices, RemovalIsRefusedToA32BitProcessAndToUsers) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IN_WOW64));
     EXPECT_TRUE(m.devices.exists(kComposite));
 
-    m.system.process32 = false;
+    // It is WOW64 that refuses: on 32-bit Windows a 32-bit process is native.
+    m.system.windows64 = false;
     m.token.process = winsim::TokenIdentity::denyOnlyAdministrator();
     SetLastError(kSentinel);
     EXPECT_FALSE(SetupDiCallClassInstaller(DIF_REMOVE, set, &composite));
