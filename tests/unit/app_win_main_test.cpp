@@ -141,7 +141,7 @@ TEST_F(WinMainTest, DenyOnlyAdministratorsGroupPassesTheCheck) {
     for (const winsim::WindowMessage& message : m.ui.window(earlier.launcher)->received)
         told = told || message.msg == WM_DEVICECHANGE;
     EXPECT_TRUE(told);
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1)) << "HKLM stays read-only";
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(1)) << "HKLM stays read-only";
 }
 
 TEST_F(WinMainTest, SecondInstanceInInstallModeBringsTheFirstForwardAndEndsSilently) {

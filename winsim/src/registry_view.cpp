@@ -7,8 +7,8 @@
 // takes a 32-bit process to the native key. Everything outside
 // HKLM\SOFTWARE (HKLM\SYSTEM, most of HKCU) is one key seen by both views.
 // Below HKLM\SOFTWARE some keys are shared again from Windows 7 on; the
-// ones with a mix of shared and redirected subkeys (Classes, Microsoft)
-// are not modelled and fail loudly.
+// subkeys of the ones with a mix of shared and redirected subkeys (Classes,
+// Microsoft) are not modelled and fail loudly.
 #include "registry_view.h"
 
 namespace winsim {
@@ -80,7 +80,12 @@ LONG applyRegistryView(const Machine& m, REGSAM sam, RegPath& path) {
             // XP x64 to Vista redirected and reflected these instead.
             return notModelled("the 32-bit view of " + text(path) + " before Windows 7");
         }
-        if (mixedSoftwareKey(below)) return notModelled("the 32-bit view of " + text(path));
+        if (mixedSoftwareKey(below)) {
+            if (path.components.size() > 2) return notModelled("the 32-bit view of " + text(path));
+            // The Classes key itself is the root of HKEY_CLASSES_ROOT in
+            // both views; Microsoft itself is redirected.
+            if (isNamed(below, "CLASSES")) return ERROR_SUCCESS;
+        }
     }
     path.components.insert(path.components.begin() + 1, "Wow6432Node");
     return ERROR_SUCCESS;
