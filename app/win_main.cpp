@@ -23,7 +23,7 @@ namespace {
 // whose HKLM grants users read access only) and the user is told why
 // nothing happens.
 void RefuseNonAdministrator(CReg& productKey) {
-    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS))
+    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess))
         productKey.SetDwordById(IDS_INSTALL_FLAG, 0);
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
 }

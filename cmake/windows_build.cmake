@@ -98,7 +98,12 @@ add_executable(conformance_tests
 target_include_directories(conformance_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/conformance)
 target_link_libraries(conformance_tests PRIVATE gtest ${WINDOWS_SYSTEM_LIBRARIES})
 
+# The Wine harness. The i686 build runs only its conformance tests there:
+# the program's end-to-end tests, and the benchmark, are the x86_64
+# build's, which does the work on 64-bit Windows.
 add_subdirectory(tests/e2e)
 
-# The benchmark's floor program (bench/run.sh).
-add_subdirectory(bench)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  # The benchmark's floor program (bench/run.sh).
+  add_subdirectory(bench)
+endif()

@@ -67,7 +67,7 @@ void CheckScan(const std::string& line) {
 void CheckHandOver(CodePage codePage, const std::string& line) {
     FuzzMachine machine(codePage);
     winsim::Machine& m = machine.m;
-    m.system.wow64 = true;
+    m.system.process32 = true;
     const std::string nativeBuild = machine.ProgramFolder() + kNativeBuildName;
     std::string seen;
     int runs = 0;

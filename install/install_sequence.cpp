@@ -14,7 +14,7 @@ int RunInstallSequence(int osCode, int explicitInstall) {
     if (!store.PreInstall()) return 0;
     // A failed metadata deployment neither fails the install nor is shown.
     if (osCode > OS_VISTA) DeployDeviceMetadata();
-    if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS))
+    if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess))
         productKey.SetDwordById(IDS_INSTALL_FLAG, 1);
     return 1;
 }

@@ -74,7 +74,7 @@ int RemoveDriversVista(int osCode) {
 
 void ClearInstallFlag() {
     CReg productKey;
-    if (!productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS)) return;
+    if (!productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) return;
     // The read only decides whether the value exists in a readable form.
     DWORD value = 0;
     if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &value)) productKey.SetDwordById(IDS_INSTALL_FLAG, 0);

@@ -3,7 +3,8 @@
 #   - the native build (simulated machine, sanitizers on) and its tests;
 #   - the Windows x86_64 build and its tests under Wine: the conformance
 #     tests in code pages 1252 and 932, and the end-to-end smoke tests;
-#   - the Windows i686 build (build only: it needs a 32-bit Wine to run);
+#   - the Windows i686 build and its conformance tests, a 32-bit program in
+#     WOW64 of a 64-bit Wine prefix (Wine's 32-bit part, wine32:i386);
 #   - a short fuzz run of every fuzz target (scripts/fuzz.sh, 50 s in all);
 #   - the static analysis of the product and winsim
 #     (scripts/static_analysis.sh).
@@ -49,7 +50,7 @@ done
 # Each test run's output is shown and kept; the summaries are repeated at
 # the end so that the last lines tell the result.
 runs=()
-for preset in native windows; do
+for preset in native windows windows-i686; do
     [[ " ${built[*]} " == *" $preset "* ]] || continue
     runs+=("$preset")
     echo

@@ -4,6 +4,21 @@
 
 #include <windows.h>
 
+// The access every open of the product key asks for: all access, in the
+// key's registry view. Earlier versions of this program were 32-bit only,
+// so on 64-bit Windows the key lives in the 32-bit view (what 64-bit
+// programs see below HKLM\SOFTWARE\Wow6432Node), and a key of the same
+// name in the 64-bit view belongs to someone else. The x86_64 build therefore asks for the
+// 32-bit view. The i686 build passes no flag: a 32-bit process sees the
+// 32-bit view anyway, and Windows 2000 refuses an access mask that holds
+// KEY_WOW64_32KEY. Keys under HKLM\SYSTEM are one key in both views and
+// are opened without a flag.
+#if defined(_WIN64)
+constexpr REGSAM kProductKeyAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
+#else
+constexpr REGSAM kProductKeyAccess = KEY_ALL_ACCESS;
+#endif
+
 class CReg {
 public:
     CReg();

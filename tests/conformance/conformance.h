@@ -13,6 +13,11 @@ namespace conformance {
 // True when the tests run under Wine (never on the simulated machine).
 bool RunningOnWine();
 
+// True when the tests run as a 32-bit program: the i686 build on Windows,
+// or the simulated machine told so ("--process32"). Every machine the
+// tests run on is 64-bit Windows, so such a program runs in WOW64.
+bool Is32BitProcess();
+
 // A folder of the test's own, created fresh for each test and removed
 // afterwards ("C:\\conformance\\<test name>"), without a trailing backslash.
 std::string TestFolder();

@@ -86,6 +86,8 @@ bool RunningOnWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+bool Is32BitProcess() { return sizeof(void*) == 4; }
+
 std::string TestFolder() {
     if (!g_testFolder.empty()) return g_testFolder;
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();

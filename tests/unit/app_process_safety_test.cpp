@@ -36,7 +36,7 @@ TEST_F(ProcessSafetyTest, TheCommonControlsVersionIsReadThroughTheSystemsVersion
 }
 
 TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild) {
-    m.system.wow64 = true;
+    m.system.process32 = true;
     std::string seenCommandLine;
     m.processes.install(NativeBuildPath(), [&](const std::string& commandLine, winsim::Machine& machine) -> DWORD {
         seenCommandLine = commandLine;
@@ -56,7 +56,7 @@ TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild)
 }
 
 TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) {
-    m.system.wow64 = true;
+    m.system.process32 = true;
     EXPECT_EQ(RunProgram(""), 0);
     ASSERT_EQ(m.ui.boxes.size(), 1u);
     EXPECT_EQ(m.ui.boxes[0].textUtf8, kInstallFailedText);
@@ -69,7 +69,7 @@ TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) 
 TEST_F(ProcessSafetyTest, AnUnknownProgramFolderHandsTheRunToNoProgramOfTheCurrentFolder) {
     // A program path longer than MAX_PATH leaves the program's folder
     // unknown; a 64-bit build planted in the current folder must not run.
-    m.system.wow64 = true;
+    m.system.process32 = true;
     m.modules.programPath = "C:\\" + std::string(270, 'p') + "\\210QX_USB.exe";
     m.files.currentDirectory = "C:\\Users\\Public\\Downloads";
     int planted = 0;

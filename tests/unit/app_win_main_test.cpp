@@ -5,7 +5,8 @@
 
 namespace {
 
-const char* const kProductKey = "HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QX";
+using seeded::kProductKey64;
+using seeded::ProductKey;
 const char* const kPathNotFoundText = "指定されたパスが見つかりません。\r\n";
 
 // A Japanese Windows 7 PC with the install media beside the program.
@@ -71,8 +72,8 @@ TEST_F(WinMainTest, RemoveModeShowsNothing) {
 
 TEST_F(WinMainTest, NonAdministratorIsRefusedWithTheCategoryNamedAndNothingElseRuns) {
     BecomeStandardUser();
-    m.registry.createKey(kProductKey);
-    m.registry.setDword(kProductKey, "InstallFlag", 1);
+    m.registry.createKey(ProductKey(m));
+    m.registry.setDword(ProductKey(m), "InstallFlag", 1);
     HWND other = m.ui.addWindow("Other", "210QX USB Driver");
     m.ui.holdMutexElsewhere("USBDriverInstall");
 
@@ -80,7 +81,7 @@ TEST_F(WinMainTest, NonAdministratorIsRefusedWithTheCategoryNamedAndNothingElseR
 
     ExpectOneBox(NotAdministratorText("210QX USB Driver"), MB_ICONINFORMATION);
     // Windows grants such a user read access to HKLM only: nothing is written.
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(1));
     // The running instance's window is not touched.
     EXPECT_TRUE(m.ui.window(other)->received.empty());
     EXPECT_TRUE(m.ui.window(other)->actions.empty());
@@ -89,17 +90,21 @@ TEST_F(WinMainTest, NonAdministratorIsRefusedWithTheCategoryNamedAndNothingElseR
 
 TEST_F(WinMainTest, RefusalClearsTheInstallFlagOnlyWhereTheKeyOpens) {
     BecomeStandardUser();
-    m.registry.createKey(kProductKey);
-    m.registry.find(kProductKey)->writableByUsers = true;
-    m.registry.setDword(kProductKey, "InstallFlag", 1);
+    m.registry.createKey(ProductKey(m));
+    m.registry.find(ProductKey(m))->writableByUsers = true;
+    m.registry.setDword(ProductKey(m), "InstallFlag", 1);
+    // A key of the same name in the 64-bit view is another program's.
+    m.registry.setDword(kProductKey64, "InstallFlag", 1);
+    m.registry.find(kProductKey64)->writableByUsers = true;
     RunProgram("");
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.dword(kProductKey64, "InstallFlag"), std::optional<DWORD>(1));
 
     // Without the key nothing is created.
-    m.registry.deleteKey(kProductKey);
+    m.registry.deleteKey(ProductKey(m));
     m.ui.boxes.clear();
     RunProgram("");
-    EXPECT_FALSE(m.registry.keyExists(kProductKey));
+    EXPECT_FALSE(m.registry.keyExists(ProductKey(m)));
     ExpectOneBox(NotAdministratorText("210QX USB Driver"), MB_ICONINFORMATION);
 }
 
@@ -136,7 +141,7 @@ TEST_F(WinMainTest, DenyOnlyAdministratorsGroupPassesTheCheck) {
     for (const winsim::WindowMessage& message : m.ui.window(earlier.launcher)->received)
         told = told || message.msg == WM_DEVICECHANGE;
     EXPECT_TRUE(told);
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1)) << "HKLM stays read-only";
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(1)) << "HKLM stays read-only";
 }
 
 TEST_F(WinMainTest, SecondInstanceInInstallModeBringsTheFirstForwardAndEndsSilently) {

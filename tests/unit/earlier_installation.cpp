@@ -41,6 +41,12 @@ std::string ForeignInf(const std::string& firstModelLine, const std::string& sec
 
 }  // namespace
 
+std::string Software32(const winsim::Machine& m, const std::string& below) {
+    return std::string(m.system.windows64 ? "HKLM\\SOFTWARE\\Wow6432Node\\" : "HKLM\\SOFTWARE\\") + below;
+}
+
+std::string ProductKey(const winsim::Machine& m) { return Software32(m, "VANTOR\\VANTOR 3G USB Driver 210QX"); }
+
 std::string MediaFile(const std::string& relative) {
     std::string host = std::string(MEDIA_DIR) + "/" + relative;
     for (char& c : host)
@@ -90,8 +96,8 @@ EarlierInstallation SeedEarlierInstallation(winsim::Machine& m, bool xp) {
     for (const std::string& package : kMetadataPackages)
         m.files.writeFile(std::string(kMetadataJaJp) + "\\" + package, "old " + package);
 
-    m.registry.createKey(kProductKey);
-    m.registry.setDword(kProductKey, "InstallFlag", 1);
+    m.registry.createKey(ProductKey(m));
+    m.registry.setDword(ProductKey(m), "InstallFlag", 1);
 
     seeded.launcher = m.ui.addWindow("LauncherClass", "Launcher");
     m.ui.window(seeded.launcher)->addProperty("CDROMLauncher", nullptr);
@@ -127,9 +133,10 @@ void ForeignLookAlikes::Seed(winsim::Machine& m) {
         files_[path] = *m.files.read(path);
     }
 
-    m.registry.createKey("HKLM\\SOFTWARE\\VANTOR\\Other Product");
-    m.registry.setDword("HKLM\\SOFTWARE\\VANTOR\\Other Product", "InstallFlag", 1);
-    registryValues_["HKLM\\SOFTWARE\\VANTOR\\Other Product"] = {"InstallFlag"};
+    // Another product's flag beside the phone's key, in the same view.
+    const std::string otherProduct = Software32(m, "VANTOR\\Other Product");
+    m.registry.setDword(otherProduct, "InstallFlag", 1);
+    registryValues_[otherProduct] = {"InstallFlag"};
 
     // A window whose property differs from the launcher's in case only. It
     // shares the launcher's atom (registered first), so it is told of the
@@ -146,7 +153,9 @@ void ForeignLookAlikes::ExpectUnchanged(winsim::Machine& m) const {
     for (const std::string& device : devices_) EXPECT_TRUE(m.devices.exists(device)) << device;
     for (const std::string& service : services_) EXPECT_TRUE(m.services.exists(service)) << service;
     EXPECT_EQ(m.services.isRunning("qtx0bus2"), true);
-    EXPECT_EQ(m.registry.dword("HKLM\\SOFTWARE\\VANTOR\\Other Product", "InstallFlag"), std::optional<DWORD>(1));
+    for (const auto& key : registryValues_)
+        for (const std::string& name : key.second)
+            EXPECT_EQ(m.registry.dword(key.first, name), std::optional<DWORD>(1)) << key.first << " : " << name;
 }
 
 }  // namespace seeded

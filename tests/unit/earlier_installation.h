@@ -11,10 +11,19 @@
 
 namespace seeded {
 
-constexpr const char* kProductKey = "HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QX";
 constexpr const char* kDriversDir = "C:\\WINDOWS\\system32\\drivers";
 constexpr const char* kInfDir = "C:\\WINDOWS\\INF";
 constexpr const char* kMetadataJaJp = "C:\\ProgramData\\Microsoft\\Windows\\DeviceMetadataStore\\ja-JP";
+
+// A key below HKLM\SOFTWARE as a 32-bit program sees it: below
+// HKLM\SOFTWARE\Wow6432Node on 64-bit Windows. `below` is the path under
+// SOFTWARE.
+std::string Software32(const winsim::Machine& m, const std::string& below);
+// The product key where the earlier, 32-bit, versions created it.
+std::string ProductKey(const winsim::Machine& m);
+// The key of the same name in the 64-bit view of 64-bit Windows, which is
+// not the product's.
+constexpr const char* kProductKey64 = "HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QX";
 
 // The phone's device instances, driver files, services and metadata packages.
 extern const std::vector<std::string> kPhoneDevices;

@@ -1,5 +1,7 @@
 #include "foreign_corpus.h"
 
+#include "earlier_installation.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -257,10 +259,29 @@ void ForeignCorpus::SeedFiles(winsim::Machine& m) {
     }
 }
 
+namespace {
+
+// The key a line of registry.txt names on this machine: HKLM\SOFTWARE as
+// the product's earlier, 32-bit, versions see it (below Wow6432Node on
+// 64-bit Windows); HKLM64\ the 64-bit view of 64-bit Windows, which 32-bit
+// Windows does not have (empty). Other keys are the same in both views.
+std::string MachineKey(const winsim::Machine& m, const std::string& key) {
+    const std::string software = "HKLM\\SOFTWARE\\";
+    const std::string view64 = "HKLM64\\";
+    if (key.compare(0, software.size(), software) == 0)
+        return seeded::Software32(m, key.substr(software.size()));
+    if (key.compare(0, view64.size(), view64) == 0)
+        return m.system.windows64 ? "HKLM\\" + key.substr(view64.size()) : std::string();
+    return key;
+}
+
+}  // namespace
+
 void ForeignCorpus::SeedRegistry(winsim::Machine& m) {
     for (const Row& row : ReadList("registry.txt")) {
         if (row.size() != 4) throw std::runtime_error("corpus: registry.txt wants 4 fields per line");
-        const std::string& key = row[0];
+        const std::string key = MachineKey(m, row[0]);
+        if (key.empty()) continue;
         const std::string& type = row[2];
         if (type == "REG_DWORD")
             m.registry.setDword(key, row[1], static_cast<DWORD>(std::stoul(row[3], nullptr, 0)));

@@ -166,7 +166,7 @@ TEST_F(ForeignCorpusTest, TheImageSeesEveryKindOfChange) {
     m.devices.setPresent(corpus_.DeviceIds()[2], false);
     m.devices.remove(corpus_.DeviceIds()[0]);
     m.services.setRunning("qtx0bus2", false);
-    m.registry.setDword("HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QY", "InstallFlag", 0);
+    m.registry.setDword("HKLM\\SOFTWARE\\Wow6432Node\\VANTOR\\VANTOR 3G USB Driver 210QY", "InstallFlag", 0);
     m.registry.createKey(winsim::Devices::enumKeyPath(corpus_.DeviceIds()[3]) + "\\Device Parameters");
     for (auto& window : m.ui.windows)
         if (window.className == "HyphenLauncher") window.received.push_back({WM_DEVICECHANGE, 0, 0, true});
@@ -176,7 +176,7 @@ TEST_F(ForeignCorpusTest, TheImageSeesEveryKindOfChange) {
          {"file C:\\WINDOWS\\system32\\drivers\\qtx0cm.sys.old", "file C:\\WINDOWS\\system32\\drivers\\qtx0bus.sys.bak",
           "file C:\\WINDOWS\\INF\\oem46.inf", "package ", "device USB\\VID_1A2B&PID_3C4D&MI_03X",
           "device USB\\VID_1A2B&PID_3C4D&REV_0100", "service qtx0bus2",
-          "value HKLM\\SOFTWARE\\VANTOR\\VANTOR 3G USB Driver 210QY : InstallFlag", "Device Parameters: appeared",
+          "value HKLM\\SOFTWARE\\Wow6432Node\\VANTOR\\VANTOR 3G USB Driver 210QY : InstallFlag", "Device Parameters: appeared",
           "HyphenLauncher \"Launcher with a hyphen\", 1 messages"})
         EXPECT_NE(changes.find(item), std::string::npos) << item << " not among" << changes;
 }

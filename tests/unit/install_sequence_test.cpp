@@ -8,22 +8,22 @@
 namespace {
 
 using seeded::kMetadataJaJp;
-using seeded::kProductKey;
+using seeded::ProductKey;
 
 class InstallSequenceTest : public ProductTest {
 protected:
     void SetUp() override {
         m.system.setJapanese();
         seeded::LayOutMedia(m);
-        m.registry.createKey(kProductKey);
-        m.registry.setDword(kProductKey, "InstallFlag", 0);
+        m.registry.createKey(ProductKey(m));
+        m.registry.setDword(ProductKey(m), "InstallFlag", 0);
         InitContext();
     }
     size_t Staged() { return m.driverStore.published(m.files).size(); }
     bool MetadataDeployed() const {
         return m.files.exists(std::string(kMetadataJaJp) + "\\" + seeded::kMetadataPackages[2]);
     }
-    std::optional<DWORD> Flag() const { return m.registry.dword(kProductKey, "InstallFlag"); }
+    std::optional<DWORD> Flag() const { return m.registry.dword(ProductKey(m), "InstallFlag"); }
 };
 
 TEST_F(InstallSequenceTest, OldSystemsAreRefusedWithoutTouchingAnything) {
@@ -44,10 +44,12 @@ TEST_F(InstallSequenceTest, UpToVistaOnlyTheInfFilesAreStaged) {
 }
 
 TEST_F(InstallSequenceTest, Windows7AlsoDeploysTheMetadataAndAnExplicitInstallIsRecorded) {
+    m.registry.setDword(seeded::kProductKey64, "InstallFlag", 0);  // another program's key
     EXPECT_EQ(RunInstallSequence(OS_WIN7, 1), 1);
     EXPECT_EQ(Staged(), 3u);
     EXPECT_TRUE(MetadataDeployed());
     EXPECT_EQ(Flag(), std::optional<DWORD>(1));
+    EXPECT_EQ(m.registry.dword(seeded::kProductKey64, "InstallFlag"), std::optional<DWORD>(0));
     EXPECT_EQ(m.handles.openCount(winsim::HandleKind::RegistryKey), 0u);
 }
 
@@ -66,9 +68,11 @@ TEST_F(InstallSequenceTest, AFailedStagingRecordsNothingAndDeploysNothing) {
 }
 
 TEST_F(InstallSequenceTest, WithoutTheProductKeyNothingIsWritten) {
-    m.registry.deleteKey(kProductKey);
+    m.registry.deleteKey(ProductKey(m));
+    m.registry.createKey(seeded::kProductKey64);  // in the 64-bit view: not the product's
     EXPECT_EQ(RunInstallSequence(OS_WIN7, 1), 1);
-    EXPECT_FALSE(m.registry.keyExists(kProductKey));
+    EXPECT_FALSE(m.registry.keyExists(ProductKey(m)));
+    EXPECT_FALSE(m.registry.value(seeded::kProductKey64, "InstallFlag"));
 }
 
 }  // namespace

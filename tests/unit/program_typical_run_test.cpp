@@ -7,7 +7,7 @@ namespace {
 
 using seeded::kDriversDir;
 using seeded::kMetadataJaJp;
-using seeded::kProductKey;
+using seeded::ProductKey;
 
 class TypicalRunTest : public ProductTest {
 protected:
@@ -75,7 +75,7 @@ TEST_F(TypicalRunTest, InstallModeOnWindows7RemovesTheOldInstallationAndStagesTh
     for (const auto& package : seeded::kMetadataPackages)
         EXPECT_EQ(m.files.read(std::string(kMetadataJaJp) + "\\" + package),
                   seeded::MediaFile("metadata/" + package));
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
     const auto& received = m.ui.window(earlier_.launcher)->received;
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].msg, (UINT)WM_DEVICECHANGE);
@@ -89,7 +89,7 @@ TEST_F(TypicalRunTest, ExplicitInstallRecordsTheInstall) {
     Prepare(&winsim::SystemInfo::setWindows7);
     const int exitCode = RunProgram("/I");
     EXPECT_TRUE(m.ui.boxes.empty());
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(1));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(1));
     ExpectCleanEnd(exitCode);
 }
 
@@ -102,7 +102,7 @@ TEST_F(TypicalRunTest, RemoveModeRemovesAndStagesNothing) {
     for (const auto& package : seeded::kMetadataPackages)
         EXPECT_FALSE(m.files.exists(std::string(kMetadataJaJp) + "\\" + package));
     EXPECT_TRUE(m.files.isDirectory(kMetadataJaJp));  // the locale folder stays
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
     EXPECT_EQ(m.ui.window(earlier_.launcher)->received.size(), 1u);
     ExpectCleanEnd(exitCode);
 }
@@ -176,7 +176,7 @@ TEST_F(TypicalRunTest, IncompleteMediaEndsWithInstallFailedAfterTheRemoval) {
     ExpectPhoneDevicesServicesAndDriverFilesGone();
     // The first INF was staged, the rest not; no install is recorded.
     EXPECT_EQ(PublishedOriginals(), (std::vector<std::string>{"other.inf", "second.inf", "qtx0bus.inf"}));
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
     ExpectCleanEnd(exitCode);
 }
 

@@ -146,7 +146,7 @@ TEST_F(RemoveDeviceInstancesTest, AFailedRemovalEndsTheScanForThatIdOnly) {
 
 TEST_F(RemoveDeviceInstancesTest, A32BitProgramOn64BitWindowsIsToldWhy) {
     AddPhone(false);
-    m.system.wow64 = true;
+    m.system.process32 = true;
     EXPECT_EQ(RemoveDeviceInstances(IDS_HWID_COMPOSITE), 0);
     EXPECT_TRUE(m.devices.exists(kComposite));
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"Error|Operation not allowed in WOW64.\r\n"}));

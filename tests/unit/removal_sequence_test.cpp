@@ -11,7 +11,7 @@ namespace {
 
 using seeded::kDriversDir;
 using seeded::kMetadataJaJp;
-using seeded::kProductKey;
+using seeded::ProductKey;
 
 struct Release {
     int code;
@@ -77,8 +77,12 @@ TEST_P(StepsByCodeTest, EachReleaseGetsItsSteps) {
     const bool nt5 = release.code >= 11 && release.code <= 13;
     const bool vista = release.code >= 14;
 
-    // Every path clears the flag and tells the launchers.
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    // Every path clears the flag and tells the launchers. NT 4.0 and
+    // Windows 2000 refuse the x86_64 build's KEY_WOW64_32KEY (the i686
+    // build, the only one those systems run, passes no view flag), so there
+    // the flag stays.
+    const bool viewFlagRefused = release.code == 10 || release.code == 11;
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(viewFlagRefused ? 1 : 0));
     EXPECT_EQ(m.ui.window(earlier_.launcher)->received.size(), 1u);
     EXPECT_EQ(PhoneDriverFileLeft(), !(nt5 || vista));
     EXPECT_EQ(LastGoodCopyLeft(), release.code != 12);
@@ -171,21 +175,36 @@ protected:
 
 TEST_F(InstallFlagTest, OnlyAnExistingReadableValueIsCleared) {
     ClearInstallFlag();  // no key: nothing is created
-    EXPECT_FALSE(m.registry.keyExists(kProductKey));
+    EXPECT_FALSE(m.registry.keyExists(ProductKey(m)));
 
-    m.registry.createKey(kProductKey);
+    m.registry.createKey(ProductKey(m));
     ClearInstallFlag();  // no value: nothing is written
-    EXPECT_FALSE(m.registry.value(kProductKey, "InstallFlag"));
+    EXPECT_FALSE(m.registry.value(ProductKey(m), "InstallFlag"));
 
-    m.registry.setString(kProductKey, "InstallFlag", "abc");  // 4 bytes: read, then replaced
+    m.registry.setString(ProductKey(m), "InstallFlag", "abc");  // 4 bytes: read, then replaced
     ClearInstallFlag();
-    EXPECT_EQ(m.registry.value(kProductKey, "InstallFlag")->type, (DWORD)REG_DWORD);
-    EXPECT_EQ(m.registry.dword(kProductKey, "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.value(ProductKey(m), "InstallFlag")->type, (DWORD)REG_DWORD);
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
 
-    m.registry.setString(kProductKey, "InstallFlag", "abcd");  // 5 bytes: unreadable, stays
+    m.registry.setString(ProductKey(m), "InstallFlag", "abcd");  // 5 bytes: unreadable, stays
     ClearInstallFlag();
-    EXPECT_EQ(m.registry.value(kProductKey, "InstallFlag")->type, (DWORD)REG_SZ);
+    EXPECT_EQ(m.registry.value(ProductKey(m), "InstallFlag")->type, (DWORD)REG_SZ);
     EXPECT_EQ(m.handles.openCount(winsim::HandleKind::RegistryKey), 0u);
+}
+
+TEST_F(InstallFlagTest, OnlyTheThirtyTwoBitViewHoldsTheProductKey) {
+    // A key of the same name in the 64-bit view alone is another program's.
+    m.registry.setDword(seeded::kProductKey64, "InstallFlag", 1);
+    const winsim::RegValue foreign = *m.registry.value(seeded::kProductKey64, "InstallFlag");
+    ClearInstallFlag();
+    EXPECT_FALSE(m.registry.keyExists(ProductKey(m)));
+    EXPECT_EQ(m.registry.value(seeded::kProductKey64, "InstallFlag")->data, foreign.data);
+
+    // With both, only the 32-bit one is cleared.
+    m.registry.setDword(ProductKey(m), "InstallFlag", 1);
+    ClearInstallFlag();
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
+    EXPECT_EQ(m.registry.value(seeded::kProductKey64, "InstallFlag")->data, foreign.data);
 }
 
 class LauncherTest : public ProductTest {

@@ -234,13 +234,14 @@ TEST_F(WinsimDevices, RemovalIsRefusedToA32BitProcessAndToUsers) {
     ASSERT_NE(set, INVALID_HANDLE_VALUE);
     SP_DEVINFO_DATA composite = Member(set, 0);
 
-    m.system.wow64 = true;
+    m.system.process32 = true;
     SetLastError(kSentinel);
     EXPECT_FALSE(SetupDiCallClassInstaller(DIF_REMOVE, set, &composite));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IN_WOW64));
     EXPECT_TRUE(m.devices.exists(kComposite));
 
-    m.system.wow64 = false;
+    // It is WOW64 that refuses: on 32-bit Windows a 32-bit process is native.
+    m.system.windows64 = false;
     m.token.process = winsim::TokenIdentity::denyOnlyAdministrator();
     SetLastError(kSentinel);
     EXPECT_FALSE(SetupDiCallClassInstaller(DIF_REMOVE, set, &composite));

@@ -134,6 +134,43 @@ TEST_F(FilesTest, UnmodelledPathFormsFailLoudly) {
     EXPECT_EQ(m.unimplemented.size(), 1u);
 }
 
+// A 32-bit process on 64-bit Windows reaches SysWOW64 by the name System32,
+// except in the subfolders Windows exempts, and the real System32 through
+// Sysnative (Vista and later).
+TEST_F(FilesTest, ThirtyTwoBitProcessesSeeSysWow64AsSystem32) {
+    for (const char* file :
+         {"SysWOW64\\only32", "system32\\only64", "system32\\catroot\\c", "system32\\catroot2\\c",
+          "system32\\drivers\\etc\\hosts", "system32\\LogFiles\\l", "system32\\spool\\s",
+          "system32\\DriverStore\\d", "LastGood\\SysWOW64\\lg", "SysWOW64\\regedit.exe"})
+        m.files.writeFile(std::string("C:\\WINDOWS\\") + file, file);
+    auto seen = [](const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; };
+    const char* const redirected[] = {"C:\\WINDOWS\\System32\\only32", "C:\\windows\\system32\\..\\system32\\only32",
+                                      "C:\\WINDOWS\\lastgood\\system32\\lg", "C:\\WINDOWS\\regedit.exe",
+                                      "C:\\WINDOWS\\Sysnative\\only64"};
+    const char* const exempt[] = {"C:\\WINDOWS\\system32\\CATROOT\\c", "C:\\WINDOWS\\system32\\catroot2\\c",
+                                  "C:\\WINDOWS\\system32\\drivers\\etc\\hosts", "C:\\WINDOWS\\system32\\logfiles\\l",
+                                  "C:\\WINDOWS\\system32\\spool\\s", "C:\\WINDOWS\\system32\\driverstore\\d"};
+    for (const char* path : redirected) EXPECT_FALSE(seen(path)) << "64-bit process: " << path;
+    for (const char* path : exempt) EXPECT_TRUE(seen(path)) << path;
+
+    m.system.process32 = true;
+    for (const char* path : redirected) EXPECT_TRUE(seen(path)) << "32-bit process: " << path;
+    for (const char* path : exempt) EXPECT_TRUE(seen(path)) << path;
+    EXPECT_FALSE(seen("C:\\WINDOWS\\system32\\only64"));
+    EXPECT_EQ(Find("C:\\WINDOWS\\System32\\only*"), std::vector<std::string>{"only32"});
+    ASSERT_TRUE(CreateDirectoryA("C:\\WINDOWS\\system32\\new", nullptr));
+    EXPECT_TRUE(m.files.isDirectory("C:\\WINDOWS\\SysWOW64\\new"));
+
+    // Vista redirected DriverStore too; XP x64 and Server 2003 had no Sysnative.
+    m.system.setVista();
+    EXPECT_FALSE(seen("C:\\WINDOWS\\system32\\driverstore\\d"));
+    m.system.setServer2003();
+    EXPECT_FALSE(seen("C:\\WINDOWS\\Sysnative\\only64"));
+    // 32-bit Windows has one System32.
+    m.system.setXp();
+    EXPECT_TRUE(seen("C:\\WINDOWS\\system32\\only64"));
+}
+
 TEST_F(FilesTest, AttributesLiveInTheSideTable) {
     m.files.writeFile("C:\\f.txt", "x");
     m.files.setAttributes("C:\\f.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NORMAL);

@@ -135,6 +135,21 @@ TEST_F(WinsimProcesses, CommandLineSearchTakesTheProgramFolderThenCurrentThenSys
     EXPECT_EQ(error, (DWORD)ERROR_FILE_NOT_FOUND);
 }
 
+// A 32-bit process looks for programs in SysWOW64 when it names System32:
+// Windows' 64-bit pnputil.exe is out of its reach.
+TEST_F(WinsimProcesses, AThirtyTwoBitProcessSearchesSysWow64ForTheSystemFolder) {
+    m.system.process32 = true;
+    DWORD error = 0;
+    EXPECT_FALSE(Start(nullptr, "pnputil.exe -f -d oem9.inf", &error));
+    EXPECT_EQ(error, (DWORD)ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(Start("C:\\WINDOWS\\system32\\pnputil.exe", "pnputil.exe -f -d oem9.inf", &error));
+    EXPECT_EQ(error, (DWORD)ERROR_FILE_NOT_FOUND);
+    Plant("C:\\WINDOWS\\SysWOW64\\tool.exe", "syswow64");
+    ASSERT_TRUE(Start(nullptr, "tool -x"));
+    EXPECT_EQ(ran, std::vector<std::string>{"syswow64: tool -x"});
+    EXPECT_TRUE(Start("C:\\WINDOWS\\Sysnative\\pnputil.exe", "pnputil.exe -f -d oem9.inf"));
+}
+
 TEST_F(WinsimProcesses, PlantedPnpUtilBesideTheProgramWinsTheCommandLineSearchOnly) {
     Plant(ProgramFolder() + "\\pnputil.exe", "planted");
     EXPECT_TRUE(Start(nullptr, "pnputil.exe -f -d oem9.inf"));

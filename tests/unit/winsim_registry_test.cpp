@@ -326,6 +326,68 @@ TEST(WinsimRegistry, InjectedFaultsAreReturnedAndLeaveTheLastErrorAlone) {
     EXPECT_EQ(m.handles.openCount(), 0u);
 }
 
+// What each kind of Windows makes of the view flags: NT 4.0 and Windows
+// 2000 refuse them, 32-bit Windows ignores them, Windows 7 refuses both at
+// once and earlier 64-bit releases leave that undefined.
+TEST(WinsimRegistry, ViewFlagsByRelease) {
+    struct Row {
+        const char* release;
+        void (winsim::SystemInfo::*preset)();
+        REGSAM view;
+        LONG result;
+        DWORD bits;  // of the key opened
+    };
+    const REGSAM both = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
+    const Row rows[] = {
+        {"Windows 7 x64", &winsim::SystemInfo::setWindows7, KEY_WOW64_32KEY, ERROR_SUCCESS, 32},
+        {"Windows 7 x64", &winsim::SystemInfo::setWindows7, both, ERROR_INVALID_PARAMETER, 0},
+        {"Vista x64", &winsim::SystemInfo::setVista, both, ERROR_CALL_NOT_IMPLEMENTED, 0},
+        {"XP", &winsim::SystemInfo::setXp, KEY_WOW64_32KEY, ERROR_SUCCESS, 64},
+        {"Windows 2000", &winsim::SystemInfo::setWindows2000, KEY_WOW64_32KEY, ERROR_ACCESS_DENIED, 0},
+        {"Windows 2000", &winsim::SystemInfo::setWindows2000, 0, ERROR_SUCCESS, 64},
+        {"NT 4.0", &winsim::SystemInfo::setNt4, KEY_WOW64_64KEY, ERROR_ACCESS_DENIED, 0},
+        {"Windows 98", &winsim::SystemInfo::setWindows98, both, ERROR_SUCCESS, 64},
+    };
+    for (const Row& row : rows) {
+        winsim::Machine m;
+        (m.system.*row.preset)();
+        m.registry.setDword("HKLM\\SOFTWARE\\Wow6432Node\\Vendor", "Bits", 32);
+        m.registry.setDword("HKLM\\SOFTWARE\\Vendor", "Bits", 64);
+        HKEY key = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor", 0, KEY_READ | row.view, &key), row.result)
+            << row.release << " view " << row.view;
+        DWORD value = 0, size = 4;
+        if (key) RegQueryValueExA(key, "Bits", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        EXPECT_EQ(value, row.bits) << row.release << " view " << row.view;
+        if (key) RegCloseKey(key);
+        EXPECT_EQ(m.unimplemented.empty(), row.result != ERROR_CALL_NOT_IMPLEMENTED) << row.release;
+    }
+}
+
+// Keys that Windows 7 and later share between the views are one key; keys
+// that mix shared and redirected subkeys, and the shared keys of the
+// releases that reflected them instead, are not modelled.
+TEST(WinsimRegistry, SharedKeysAndUnmodelledViewRules) {
+    winsim::Machine m;
+    m.system.process32 = true;
+    m.registry.setDword("HKLM\\SOFTWARE\\Clients\\Mail", "Bits", 64);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", 0, KEY_READ, &key), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_TRUE(m.unimplemented.empty());
+
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Classes\\CLSID", 0, KEY_READ, &key),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows", 0, KEY_READ, &key),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Classes\\CLSID", 0, KEY_READ, &key),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    m.system.setVista();
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Clients\\Mail", 0, KEY_READ, &key),
+              ERROR_CALL_NOT_IMPLEMENTED);
+    EXPECT_EQ(m.unimplemented.size(), 4u);
+}
+
 // A 32-bit program on 64-bit Windows reads HKLM\SOFTWARE through
 // Wow6432Node unless it asks for the 64-bit view.
 TEST(WinsimRegistry, Wow64ProgramsSeeTheThirtyTwoBitSoftwareKey) {
@@ -344,7 +406,7 @@ TEST(WinsimRegistry, Wow64ProgramsSeeTheThirtyTwoBitSoftwareKey) {
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ), 64u);
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ | KEY_WOW64_32KEY), 32u);
 
-    m.system.wow64 = true;
+    m.system.process32 = true;
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ), 32u);
     EXPECT_EQ(bits("software\\wow6432node\\Vendor", KEY_READ), 32u);
     EXPECT_EQ(bits("SOFTWARE\\Vendor", KEY_READ | KEY_WOW64_64KEY), 64u);

@@ -131,7 +131,7 @@ TEST(WinsimVersion, IsWow64ProcessReportsTheCurrentProcess) {
     BOOL wow64 = TRUE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
     EXPECT_FALSE(wow64);
-    m.system.wow64 = true;
+    m.system.process32 = true;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &wow64));
     EXPECT_TRUE(wow64);
 

@@ -3,6 +3,12 @@
 // here is a compile error in the native build, never a silent stub.
 #pragma once
 
+// The native build stands for the product's x86_64 build: on a 64-bit host
+// it is compiled as Windows compilers compile a 64-bit program.
+#if __SIZEOF_POINTER__ == 8 && !defined(_WIN64)
+#define _WIN64 1
+#endif
+
 #include "winsim/win_types.h"
 #include "winsim/win_errors.h"
 #include "winsim/win_kernel.h"

@@ -40,8 +40,10 @@ FileSystem::FileSystem() {
     if (!::mkdtemp(buffer.data())) throw std::runtime_error("winsim: cannot create a host folder under " + base);
     root_ = buffer.data();
     addDrive('C');
-    for (const char* folder : {"C:\\WINDOWS\\INF", "C:\\WINDOWS\\system32\\drivers", "C:\\ProgramData",
-                               "C:\\Program Files"})
+    // SysWOW64 is the 32-bit system folder of 64-bit Windows, the default
+    // machine.
+    for (const char* folder : {"C:\\WINDOWS\\INF", "C:\\WINDOWS\\system32\\drivers", "C:\\WINDOWS\\SysWOW64\\drivers",
+                               "C:\\ProgramData", "C:\\Program Files"})
         createDirectory(folder);
 }
 

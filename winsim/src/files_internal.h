@@ -20,6 +20,11 @@ struct ParsedPath {
 // FileSystem::resolve) and checks the names for characters Windows refuses.
 ParsedPath parseWindowsPath(const std::string& path, const std::string& currentDirectory, bool allowWildcards);
 
+// The path a Win32 call of the current process reaches: for a 32-bit
+// process on 64-bit Windows, System32 and its aliases as the file system
+// redirector maps them (files_redirection.cpp); otherwise `path` itself.
+std::string redirectForCurrentProcess(const std::string& path, bool allowWildcards);
+
 // UTF-8 <-> UTF-16 for names, without iconv.
 std::u16string utf8ToUtf16(const std::string& utf8);
 std::string utf16ToUtf8(const std::u16string& utf16);
@@ -31,7 +36,8 @@ std::vector<std::string> hostEntries(const std::string& hostDir);
 // to UTF-8. Fails as those functions do: a NULL or empty path with
 // ERROR_PATH_NOT_FOUND, a path longer than MAX_PATH characters (the A
 // functions convert into a buffer of MAX_PATH + 1 wide characters) with
-// ERROR_FILENAME_EXCED_RANGE.
+// ERROR_FILENAME_EXCED_RANGE. The path given back is the one the current
+// process reaches (redirectForCurrentProcess).
 bool ansiPathArgument(LPCSTR path, std::string* utf8, DWORD* error);
 
 // The DOS device ("NUL", "COM1"...) that a last path component names, or

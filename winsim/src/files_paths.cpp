@@ -209,7 +209,9 @@ bool ansiPathArgument(LPCSTR path, std::string* utf8, DWORD* error) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return false;
     }
-    *utf8 = fromUtf16(*wide, CP_UTF8);
+    // Every file function of the process reaches its path through the
+    // file system redirector (search patterns included).
+    *utf8 = redirectForCurrentProcess(fromUtf16(*wide, CP_UTF8), true);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "codepage.h"
+#include "files_internal.h"
 #include "winsim/machine.h"
 
 using winsim::FileSystem;
@@ -28,13 +29,6 @@ BOOL fail(Machine& m, DWORD error) {
 std::string folderOf(const std::string& path) { return path.substr(0, path.rfind('\\')); }
 
 bool hasPath(const std::string& name) { return name.find_first_of("\\/:") != std::string::npos; }
-
-// The system folder a 32-bit program on 64-bit Windows reaches through
-// file system redirection.
-bool inSystemFolder(const Machine& m, const std::string& canonical) {
-    const std::string system = winsim::upperName(m.system.windowsDir + "\\system32\\");
-    return winsim::upperName(canonical).compare(0, system.size(), system) == 0;
-}
 
 // Where a module name of a command line is looked for, in Windows' order:
 // the program's own folder, the current directory, the 32-bit system
@@ -72,7 +66,9 @@ struct Found {
 // directory when partial; no search, no default extension.
 Found resolveExact(const Machine& m, const std::string& path) {
     Found found;
-    found.file = m.files.resolve(path);
+    // A 32-bit process looks for the program through the file system
+    // redirector: System32 is SysWOW64 for it.
+    found.file = m.files.resolve(winsim::redirectForCurrentProcess(path, false));
     const FileSystem::Resolved& r = found.file;
     if (r.syntaxError)
         found.error = r.syntaxError;
@@ -192,11 +188,6 @@ BOOL WINAPI CreateProcessA(LPCSTR lpApplicationName, LPSTR lpCommandLine,
         start.error = found.error;
         m.processes.starts.push_back(start);
         return fail(m, found.error);
-    }
-    if (m.system.wow64 && inSystemFolder(m, found.file.canonical)) {
-        winsim::notImplemented("CreateProcessA of " + found.file.canonical +
-                               " from a 32-bit process: System32 redirection to SysWOW64");
-        return FALSE;
     }
     const winsim::ProgramBehaviour* behaviour = m.processes.behaviourOf(found.file.canonical);
     if (!behaviour) {

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "codepage.h"
+#include "registry_view.h"
 #include "winsim/machine.h"
 
 using winsim::Machine;
@@ -158,22 +159,6 @@ LONG resolveHandle(Machine& m, HKEY handle, OpenKey& out) {
     return ERROR_SUCCESS;
 }
 
-bool equalsUpper(const std::string& name, const char* upper) { return winsim::registryUpper(name) == upper; }
-
-// On 64-bit Windows a 32-bit program (and any program that asks for
-// KEY_WOW64_32KEY) sees HKLM\SOFTWARE\Wow6432Node in place of
-// HKLM\SOFTWARE. HKLM\SOFTWARE\Classes is taken as shared between the two
-// views; its partly redirected subkeys are not modelled.
-void applyRegistryView(const Machine& m, REGSAM sam, RegPath& path) {
-    const bool view32 = (sam & KEY_WOW64_32KEY) || (m.system.wow64 && !(sam & KEY_WOW64_64KEY));
-    if (!view32 || path.root != "HKLM" || path.components.empty()) return;
-    if (!equalsUpper(path.components[0], "SOFTWARE")) return;
-    if (path.components.size() >= 2 &&
-        (equalsUpper(path.components[1], "WOW6432NODE") || equalsUpper(path.components[1], "CLASSES")))
-        return;
-    path.components.insert(path.components.begin() + 1, "Wow6432Node");
-}
-
 // The path of `subKey` (ANSI, relative to the key `base` was opened by).
 // Windows refuses a subkey path that starts with a backslash, except below
 // HKEY_CLASSES_ROOT, where one leading backslash is skipped.
@@ -191,8 +176,7 @@ LONG subkeyPath(const Machine& m, HKEY handle, const RegPath& base, LPCSTR subKe
             part.clear();
         }
     }
-    applyRegistryView(m, sam, out);
-    return ERROR_SUCCESS;
+    return winsim::applyRegistryView(m, sam, out);
 }
 
 HKEY newKeyHandle(Machine& m, std::shared_ptr<RegKey> key, REGSAM granted, const RegPath& path) {

@@ -285,7 +285,7 @@ BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO Devi
     if (!set) return fail(m, ERROR_INVALID_HANDLE);
     // Class installers run in the native process only: a 32-bit program on
     // 64-bit Windows is refused for every DIF code.
-    if (m.system.wow64) return fail(m, ERROR_IN_WOW64);
+    if (m.system.wow64()) return fail(m, ERROR_IN_WOW64);
     if (InstallFunction != DIF_REMOVE) {
         winsim::notImplemented("SetupDiCallClassInstaller with DIF code " + std::to_string(InstallFunction));
         return FALSE;

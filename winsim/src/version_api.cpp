@@ -91,6 +91,6 @@ BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) {
         return fail(m, ERROR_INVALID_HANDLE);
     }
     if (!Wow64Process) return fail(m, kErrorNoAccess);
-    *Wow64Process = m.system.wow64 ? TRUE : FALSE;
+    *Wow64Process = m.system.wow64() ? TRUE : FALSE;
     return TRUE;
 }

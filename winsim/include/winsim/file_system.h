@@ -51,7 +51,8 @@ class FileSystem {
 public:
     // Creates drive C: in a fresh host temporary folder with the folders of
     // a new Windows installation: C:\WINDOWS with INF, system32 and
-    // system32\drivers, C:\ProgramData and C:\Program Files.
+    // system32\drivers, SysWOW64 and SysWOW64\drivers, C:\ProgramData and
+    // C:\Program Files.
     FileSystem();
     ~FileSystem();  // removes the host folder
     FileSystem(const FileSystem&) = delete;

@@ -25,16 +25,26 @@ struct SystemInfo {
     // a program whose manifest does not; the product's manifest lists
     // Vista to 10, so the default is true.
     bool manifestDeclaresOs = true;
-    // The current process is a 32-bit program on 64-bit Windows: it sees
-    // HKLM\SOFTWARE through Wow6432Node and IsWow64Process reports TRUE.
-    bool wow64 = false;
+    // A 64-bit (x64) edition of Windows: it keeps a 32-bit registry view
+    // (HKLM\SOFTWARE\Wow6432Node) and a 32-bit system folder (SysWOW64)
+    // beside the native ones. The default machine is the x64 edition, which
+    // is where the product's x86_64 build, the one the native build
+    // models, runs.
+    bool windows64 = true;
+    // The current process is a 32-bit program (the product's i686 build).
+    // On 64-bit Windows it runs in WOW64: it sees the 32-bit registry view
+    // and SysWOW64 in place of System32, IsWow64Process reports TRUE.
+    bool process32 = false;
+    bool wow64() const { return windows64 && process32; }
 
     UINT acp = 1252;  // ANSI code page: 1252 or 932
     LCID userDefaultLcid = 0x0409;  // language of system message texts
     std::string windowsDir = "C:\\WINDOWS";
 
     // Presets for the releases the product tells apart. Each sets the
-    // version fields above and leaves code page, language and wow64 alone.
+    // version fields above and windows64: false for the releases that had
+    // no x64 edition (95 to XP, which reports 5.1; XP x64 reports 5.2),
+    // true for the others. Code page, language and process32 stay.
     void setWindows95();     // 4.0.950, platform 1
     void setWindows98();     // 4.10.1998, platform 1
     void setWindowsMe();     // 4.90.3000, platform 1
