@@ -11,7 +11,7 @@ public:
     // Longest placeholder or value kept, terminator included.
     static constexpr int kTextSize = MAX_PATH + 1;
 
-    PlaceholderTable() : count_(0) {}
+    PlaceholderTable() noexcept : pairs_(), count_(0) {}
 
     // Appends a pair; pairs are applied in the order they were added. A pair
     // that does not fit (table full, or a text longer than kTextSize - 1
