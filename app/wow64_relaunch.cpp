@@ -6,6 +6,8 @@
 
 #include "app/app_context.h"
 #include "app/messages.h"
+#include "app/run_log.h"
+#include "app/run_outcome.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/proc_address.h"
@@ -30,6 +32,9 @@ void RunNativeBuild(const char* commandLine) {
         return;
     }
     ReleaseAppContext();
+    // The 64-bit build appends to the same log: this run's lines go first.
+    LogEvent("hand over", path);
+    FlushRunLog();
 
     std::string line = std::string("\"") + path + "\" " + (commandLine ? commandLine : "");
     STARTUPINFOA startup = {};
@@ -43,5 +48,11 @@ void RunNativeBuild(const char* commandLine) {
     }
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
+    // Its exit code is the run's: /quiet went to it with the command line.
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.hProcess, &exitCode))
+        NoteHandedOverExitCode(exitCode);
+    else
+        LogFailure(GetLastError(), "GetExitCodeProcess");
     CloseHandle(process.hProcess);
 }

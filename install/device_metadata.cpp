@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
@@ -122,6 +123,7 @@ int DeployDeviceMetadata() {
         const std::string to = std::string(store) + name;
         // A package already in the store is not overwritten.
         if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) return 0;
+        LogEvent("metadata package copied", to.c_str());
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/device_metadata.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
@@ -29,7 +30,8 @@ int RemoveDeviceMetadata() {
     for (UINT id : kMetadataPackageIds) {
         const std::string path = PackagePath(store, id);
         // A directory of that name is neither the package nor removed.
-        if (!path.empty() && IsFile(path.c_str())) DeleteFileA(path.c_str());
+        if (!path.empty() && IsFile(path.c_str()) && DeleteFileA(path.c_str()))
+            LogEvent("metadata package removed", path.c_str());
     }
     for (UINT id : kMetadataPackageIds) {
         const std::string path = PackagePath(store, id);
