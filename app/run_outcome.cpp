@@ -1,5 +1,7 @@
 #include "app/run_outcome.h"
 
+#include "app/run_log.h"
+
 namespace {
 
 struct RunOutcome {
@@ -31,6 +33,11 @@ void NoteNotAdministrator() { g_outcome.notAdministrator = true; }
 void NoteHandedOverExitCode(DWORD code) {
     g_outcome.handedOver = true;
     g_outcome.handedOverCode = code;
+}
+
+void NoteHandOverOutcomeUnknown(DWORD error) {
+    LogFailure(error, "GetExitCodeProcess");
+    if (g_outcome.quiet) g_outcome.failed = true;
 }
 
 int RunExitCode() {

@@ -53,6 +53,6 @@ void RunNativeBuild(const char* commandLine) {
     if (GetExitCodeProcess(process.hProcess, &exitCode))
         NoteHandedOverExitCode(exitCode);
     else
-        LogFailure(GetLastError(), "GetExitCodeProcess");
+        NoteHandOverOutcomeUnknown(GetLastError());
     CloseHandle(process.hProcess);
 }

@@ -70,6 +70,14 @@ bool Devices::isPresent(const std::string& instanceId) const {
     return exists(instanceId) && present_.count(upper(instanceId)) != 0;
 }
 
+void Devices::setInUse(const std::string& instanceId, StopRefusal inUse) {
+    setPresent(instanceId, true);
+    if (inUse == StopRefusal::None)
+        inUse_.erase(upper(instanceId));
+    else
+        inUse_[upper(instanceId)] = inUse;
+}
+
 StopRefusal Devices::stopRefusal(const std::string& instanceId) const {
     auto it = inUse_.find(upper(instanceId));
     return it == inUse_.end() || !isPresent(instanceId) ? StopRefusal::None : it->second;

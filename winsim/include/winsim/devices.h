@@ -57,6 +57,8 @@ public:
     void add(const DeviceSpec& device);
     // Plugs the device in or out. The instance must exist.
     void setPresent(const std::string& instanceId, bool present);
+    // Plugs the device in with a port open, so that its driver cannot stop.
+    void setInUse(const std::string& instanceId, StopRefusal inUse);
 
     // --- inspection --------------------------------------------------------
     bool exists(const std::string& instanceId) const;
