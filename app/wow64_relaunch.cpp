@@ -2,13 +2,12 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "app/app_context.h"
 #include "app/messages.h"
 #include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "res/resource.h"
+#include "sysaccess/local_buffer.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/proc_address.h"
 
@@ -36,11 +35,22 @@ void RunNativeBuild(const char* commandLine) {
     LogEvent("hand over", path);
     FlushRunLog();
 
-    std::string line = std::string("\"") + path + "\" " + (commandLine ? commandLine : "");
+    // "<path>" <the command line this copy was given>
+    const char* arguments = commandLine ? commandLine : "";
+    LocalBuffer<char> line(static_cast<size_t>(lstrlenA(path)) + static_cast<size_t>(lstrlenA(arguments)) + 4);
+    if (!line.get()) {
+        ShowSystemError(GetLastError());
+        ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
+        return;
+    }
+    lstrcpyA(line.get(), "\"");
+    lstrcatA(line.get(), path);
+    lstrcatA(line.get(), "\" ");
+    lstrcatA(line.get(), arguments);
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(path, &line[0], nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
+    if (!CreateProcessA(path, line.get(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
                         &process)) {
         ShowSystemError(GetLastError());
         ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);

@@ -147,7 +147,7 @@ seed_prefix() {
     cp -r "$folder/inf/." "$prefix/drive_c/windows/inf/"
     mkdir -p "$prefix/drive_c/bench"
     cp "$folder/machine.reg" "$prefix/drive_c/bench/machine.reg"
-    if ! wine_call "$prefix" 932 1200 wine reg import 'C:\bench\machine.reg' >"$logs/reg-import-$size.log" 2>&1; then
+    if ! wine_call "$prefix" 932 1200 wine reg import 'C:\bench\machine.reg' /reg:64 >"$logs/reg-import-$size.log" 2>&1; then
         echo "run.sh: reg import of the machine of scale $size failed (see $logs/reg-import-$size.log)" >&2
         return 1
     fi

@@ -23,9 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const AppContext& context = machine.context;
     CheckSettingsContext(context);
     // The two placeholders are registered, in order, whatever the file held.
-    const auto& pairs = g_placeholders.Pairs();
-    FUZZ_CHECK(pairs.size() == 2 && pairs[0].first == "<%SERIES%>" && pairs[1].first == "<%CATEGORY%>" &&
-                   pairs[0].second == context.szSeries && pairs[1].second == context.szCategory,
+    const PlaceholderTable& table = g_placeholders;
+    FUZZ_CHECK(table.Count() == 2 && std::string(table.Placeholder(0)) == "<%SERIES%>" &&
+                   std::string(table.Placeholder(1)) == "<%CATEGORY%>" &&
+                   std::string(table.Value(0)) == context.szSeries && std::string(table.Value(1)) == context.szCategory,
                "placeholders not registered as the settings say");
     return 0;
 }

@@ -3,8 +3,6 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
-#include <string>
-
 #include "app/messages.h"
 #include "app/run_log.h"
 #include "install/media_folders.h"
@@ -119,11 +117,14 @@ int DeployDeviceMetadata() {
     for (UINT id : kMetadataPackageIds) {
         char name[kPathBufferSize] = {};
         if (LoadResString(id, name, sizeof(name)) == 0 || name[0] == '\0') return 0;
-        const std::string from = std::string(source) + name;
-        const std::string to = std::string(store) + name;
+        char from[kPathBufferSize] = {};
+        char to[kPathBufferSize] = {};
+        if (!CopyStringLimited(from, source, kPathMaxChars) || !AppendStringLimited(from, name, kPathMaxChars) ||
+            !CopyStringLimited(to, store, kPathMaxChars) || !AppendStringLimited(to, name, kPathMaxChars))
+            return 0;
         // A package already in the store is not overwritten.
-        if (!CopyFileA(from.c_str(), to.c_str(), TRUE)) return 0;
-        LogEvent("metadata package copied", to.c_str());
+        if (!CopyFileA(from, to, TRUE)) return 0;
+        LogEvent("metadata package copied", to);
     }
     return 1;
 }

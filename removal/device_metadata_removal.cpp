@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "app/messages.h"
 #include "app/run_log.h"
 #include "install/device_metadata.h"
@@ -12,12 +10,13 @@
 
 namespace {
 
-// The package's path in the store, or an empty string when its name does
-// not load.
-std::string PackagePath(const char* store, UINT id) {
+// Puts the package's path in the store into `path`; false when its name
+// does not load or the path does not fit MAX_PATH (no ANSI call could
+// reach such a file).
+bool PackagePath(const char* store, UINT id, char* path) {
     char name[kPathBufferSize] = {};
-    if (LoadResString(id, name, sizeof(name)) == 0 || name[0] == '\0') return std::string();
-    return std::string(store) + name;
+    if (LoadResString(id, name, sizeof(name)) == 0 || name[0] == '\0') return false;
+    return CopyStringLimited(path, store, kPathMaxChars) && AppendStringLimited(path, name, kPathMaxChars);
 }
 
 }  // namespace
@@ -28,14 +27,14 @@ int RemoveDeviceMetadata() {
     if (!AddBackslash(store, kPathBufferSize)) return 0;
 
     for (UINT id : kMetadataPackageIds) {
-        const std::string path = PackagePath(store, id);
+        char path[kPathBufferSize] = {};
         // A directory of that name is neither the package nor removed.
-        if (!path.empty() && IsFile(path.c_str()) && DeleteFileA(path.c_str()))
-            LogEvent("metadata package removed", path.c_str());
+        if (PackagePath(store, id, path) && IsFile(path) && DeleteFileA(path))
+            LogEvent("metadata package removed", path);
     }
     for (UINT id : kMetadataPackageIds) {
-        const std::string path = PackagePath(store, id);
-        if (!path.empty() && IsFile(path.c_str())) return 0;
+        char path[kPathBufferSize] = {};
+        if (PackagePath(store, id, path) && IsFile(path)) return 0;
     }
     return 1;
 }

@@ -4,17 +4,22 @@
 #
 #   scripts/run.sh [switches]        e.g. scripts/run.sh /R
 #
-# Installs the packages it needs, builds the windows preset, and lays out a
-# fresh Wine prefix (Japanese Windows 7, code page 932) seeded as the
-# end-to-end scenarios seed it (tests/e2e/seed): the phone's device
-# instances, services, driver files, old packages and InstallFlag, and other
-# products' look-alikes beside them. A launcher window with the property
-# "CDROMLauncher" runs. The program is installed as
-# C:\Program Files\210QX\USB\210QX_USB.exe with the sample media's Drivers
-# and metadata folders in C:\Program Files\210QX\, and runs with the
-# switches given (none: install mode). The script prints what the machine
-# held before and after, every message box shown (each is answered with
-# OK, or with the button ID in BOX_ANSWER) and the exit code.
+# Installs the packages it needs, builds the install media as shipped (the
+# usb_media target: the 32-bit USB\210QX_USB.exe, the 64-bit
+# USB\210QX_USB_x64.exe, Drivers and metadata), and lays out a fresh 64-bit
+# Wine prefix (Japanese Windows 7, code page 932) seeded as the end-to-end
+# scenarios seed it (tests/e2e/seed): the phone's device instances,
+# services, driver files, old packages and InstallFlag (in the 32-bit
+# registry view, where the earlier 32-bit tool kept it), and other
+# products' look-alikes beside them (among them a key of the product key's
+# name in the 64-bit view). A launcher window with the property
+# "CDROMLauncher" runs. The media are laid out in C:\Program Files\210QX\
+# and C:\Program Files\210QX\USB\210QX_USB.exe runs, as a user starts it,
+# with the switches given (none: install mode): on 64-bit Windows it hands
+# the run to 210QX_USB_x64.exe. The script prints what the machine held
+# before and after, InstallFlag in both registry views, every message box
+# shown (each is answered with OK, or with the button ID in BOX_ANSWER) and
+# the exit code.
 # The prefix is kept in build/windows/wine/run for a look afterwards.
 # RUN_TIMEOUT (seconds, default 120) ends a program that does not finish.
 set -uo pipefail
@@ -27,9 +32,9 @@ bash scripts/install_deps.sh || exit 1
 
 mkdir -p build/logs
 log=build/logs/run-build.log
-echo "Building the Windows program (output in $log)"
+echo "Building the install media (output in $log)"
 if ! { cmake --preset windows &&
-       cmake --build --preset windows --target usb210qx box_watcher seed_devices launcher_window pnputil_standin; } \
+       cmake --build --preset windows --target usb_media box_watcher seed_devices launcher_window pnputil_standin; } \
         >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "run.sh: the Windows build failed (full output in $log)" >&2
@@ -43,13 +48,13 @@ prefix=$wine_folder/run
 drive_c=$prefix/drive_c
 bash tests/e2e/make_template.sh "$template" || exit 1
 
-echo "Preparing a Japanese Windows 7 in $prefix"
+echo "Preparing a Japanese 64-bit Windows 7 in $prefix"
 wine_copy_template "$template" "$prefix" || exit 1
 trap 'launchers_stop "$prefix"; watcher_stop "$prefix"; wine_stop "$prefix"' EXIT
 trap 'exit 1' INT TERM
 wine_call "$prefix" 932 30 wineserver -p || exit 1
 seed_earlier_installation "$prefix" "$helpers/seed_devices.exe" || exit 1
-install_program "$prefix" build/windows/210QX_USB.exe "Program Files/210QX" || exit 1
+install_media "$prefix" build/windows/media "Program Files/210QX" || exit 1
 install_pnputil "$prefix" "$helpers/pnputil.exe"
 watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
 [ -n "${BOX_ANSWER:-}" ] && printf '%s' "$BOX_ANSWER" >"$drive_c/e2e/answer"
@@ -138,13 +143,20 @@ show_machine() {
     mapfile -t items < <(lines "$state" file ProgramData/Microsoft/Windows/DeviceMetadataStore/ | cut -f1 |
         sed 's|^ProgramData/Microsoft/Windows/DeviceMetadataStore/||')
     list "device-metadata packages in the store" "${items[@]}"
+    echo "  InstallFlag under HKLM\SOFTWARE\VANTOR\VANTOR 3G USB Driver 210QX"
+    echo "    in the 32-bit registry view (the product's): $(install_flag "$state" 'HKLM\Software\Wow6432Node')"
+    echo "    in the 64-bit registry view (another program's): $(install_flag "$state" 'HKLM\Software')"
+}
+
+# install_flag <state> <software key as the 64-bit observer sees it>
+install_flag() {
     local flag
-    flag=$(detail "$state" value 'HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag')
+    flag=$(detail "$1" value "$2\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag")
     case $flag in
-        dword:*) flag=$((16#${flag#dword:})) ;;
-        "") flag=absent ;;
+        dword:*) echo $((16#${flag#dword:})) ;;
+        "") echo absent ;;
+        *) echo "$flag" ;;
     esac
-    echo "  InstallFlag under HKLM\SOFTWARE\VANTOR\VANTOR 3G USB Driver 210QX: $flag"
 }
 
 # Every foreign look-alike, with its state after the run compared with the
@@ -170,7 +182,7 @@ show_machine "$state_before"
 echo "  and ${#seed_foreign_items[@]} items of other products that look like the phone's"
 
 echo
-echo "Running C:\\Program Files\\210QX\\USB\\210QX_USB.exe${*:+ $*} (code page 932)"
+echo "Running C:\\Program Files\\210QX\\USB\\210QX_USB.exe${*:+ $*} (the 32-bit program; 64-bit Windows 7, code page 932)"
 (cd "$drive_c/Program Files/210QX/USB" &&
     wine_call "$prefix" 932 "${RUN_TIMEOUT:-120}" wine 'C:\Program Files\210QX\USB\210QX_USB.exe' "$@" </dev/null)
 status=$?

@@ -28,7 +28,8 @@ echo "Creating the template Wine prefix in $template"
 # wineboot reports every step on stderr; its output is shown only on failure.
 log="$template.log"
 if ! wine_call "$template" 1252 180 wineboot --init >"$log" 2>&1 ||
-   ! wine_call "$template" 1252 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >>"$log" 2>&1; then
+   ! wine_call "$template" 1252 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f /reg:64 \
+        >>"$log" 2>&1; then
     cat "$log" >&2
     echo "make_template.sh: wineboot or reg add failed" >&2
     exit 1

@@ -10,9 +10,11 @@
 #   device   instance ID; hardware IDs (every instance that
 #            SetupDiGetClassDevsA(DIGCF_ALLCLASSES) lists)
 #   key      registry key; "" (every key of the device tree, the services,
-#            control set 001 and the product key: HKLM\System\
-#            CurrentControlSet\Enum and \Services, HKLM\System\ControlSet001,
-#            HKLM\Software\VANTOR)
+#            control set 001 and the product key in both registry views:
+#            HKLM\System\CurrentControlSet\Enum and \Services,
+#            HKLM\System\ControlSet001, HKLM\Software\VANTOR and, as the
+#            64-bit reporting program sees the 32-bit view,
+#            HKLM\Software\Wow6432Node\VANTOR)
 #   value    registry key\value name; its data (see seed_devices.cpp)
 #   service  name; "type=.. start=.. error=.. image=.." or "marked for
 #            deletion" (every service whose name begins with qtx; a service
@@ -50,6 +52,7 @@ registry_trees=(
     'HKLM\System\CurrentControlSet\Services'
     'HKLM\System\ControlSet001'
     'HKLM\Software\VANTOR'
+    'HKLM\Software\Wow6432Node\VANTOR'
 )
 # Files larger than this are Wine's own programs and libraries: they are
 # recorded by size and modification time instead of a digest, which keeps

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# End-to-end scenarios of the program under Wine: the real 210QX_USB.exe on
-# a machine seeded with an earlier installation of the phone's drivers and
-# with foreign look-alikes beside it.
+# End-to-end scenarios of the program under Wine: the install media as
+# shipped, on a 64-bit machine seeded with an earlier installation of the
+# phone's drivers and with foreign look-alikes beside it.
 #
-#   scenarios.sh <scenario> <template prefix> <work folder> <210QX_USB.exe> <helper folder>
+#   scenarios.sh <scenario> <template prefix> <work folder> <media folder> <helper folder>
+#
+# The media folder is the usb_media target's: USB\210QX_USB.exe (the 32-bit
+# program that users start), USB\210QX_USB_x64.exe, Drivers and metadata.
+# The prefix is 64-bit with Wine's 32-bit part, so the 32-bit program runs
+# under WOW64 and hands the run to the 64-bit one, as on 64-bit Windows.
 #
 # The helper folder holds box_watcher.exe, seed_devices.exe,
 # launcher_window.exe and pnputil.exe (the stand-in) of the Windows build.
@@ -19,7 +24,9 @@
 #     expected/<changes>.changes (which says, beside each Wine result that
 #     differs, what Windows does);
 #   - every foreign look-alike was there before and is unchanged after;
-#   - InstallFlag holds the value the run mode leaves (1 after /I, else 0);
+#   - InstallFlag in the 32-bit registry view holds the value the run mode
+#     leaves (1 after /I, else 0), and the key of the same name in the
+#     64-bit view (a foreign item) is unchanged;
 #   - every staged INF file is a byte-for-byte copy of the media's;
 #   - the prefix reported the scenario's Windows version.
 # The states and changes are kept in <work folder>/<scenario>.*; the prefix
@@ -30,27 +37,34 @@
 #   win7_install_i    the same with /I
 #   win7_remove       the same with /R (removal only)
 #   winxp_install     Windows XP, install mode, with the LastGood folders and
-#                     the control set 001 records of the installed device
+#                     the control set 001 records of the installed device;
+#                     the 64-bit program is started directly (Windows XP
+#                     with its 5.1 version is 32-bit only, and a 64-bit
+#                     prefix cannot run a 32-bit program outside WOW64)
 #   vista_install     Windows Vista, install mode
 #   media_missing     Windows 7, install mode, no install media beside the
 #                     program
 #   media_incomplete  Windows 7, install mode, Drivers without qtx0mdm2.inf
 #   sjis_folder       Windows 7, install mode, the program in C:\表\USB: the
 #                     folder name's second byte in code page 932 is 0x5C
+#   without_x64       Windows 7, install mode, the media without
+#                     210QX_USB_x64.exe: the 32-bit program can do nothing
+#                     itself on 64-bit Windows, shows 17100 and changes
+#                     nothing
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
 source "$here/seed/seed_lib.sh"
 
 if [ $# -ne 5 ]; then
-    echo "usage: scenarios.sh <scenario> <template> <work folder> <210QX_USB.exe> <helper folder>" >&2
+    echo "usage: scenarios.sh <scenario> <template> <work folder> <media folder> <helper folder>" >&2
     exit 2
 fi
 # Absolute paths: the program runs from its own folder.
 scenario=$1
 template=$(realpath -m "$2")
 work=$(realpath -m "$3")
-program=$(realpath -m "$4")
+media_folder=$(realpath -m "$4")
 helpers=$(realpath -m "$5")
 seed_tool="$helpers/seed_devices.exe"
 
@@ -58,7 +72,8 @@ prefix="$work/$scenario"
 failures=0
 started=$SECONDS
 
-install_flag='HKLM\Software\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag'
+# The flag as the 64-bit reporting program sees the 32-bit registry view.
+install_flag='HKLM\Software\Wow6432Node\VANTOR\VANTOR 3G USB Driver 210QX\InstallFlag'
 
 cleanup() {
     launchers_stop "$prefix"
@@ -72,7 +87,8 @@ trap 'exit 1' INT TERM
 version=""          # "", vista or winxp (seed/*.reg.txt)
 switches=()         # the program's command line
 folder="Program Files/210QX"  # the program's parent folder below drive_c
-media=full          # full, none or without-mdm2 (install_program)
+media=full          # full, none, without-mdm2 or without-x64 (install_media)
+entry=210QX_USB.exe # the program started in the USB folder
 launchers=(CDROMLauncher:launcher cdromlauncher:other-case)  # property:log, in start order
 changes=$scenario   # expected/<changes>.changes
 flag_after=dword:00000000  # InstallFlag afterwards
@@ -93,6 +109,7 @@ case $scenario in
         ;;
     winxp_install)
         version=winxp
+        entry=210QX_USB_x64.exe
         ;;
     vista_install)
         version=vista
@@ -108,6 +125,10 @@ case $scenario in
         # The folder makes no difference to what changes.
         changes=win7_install
         ;;
+    without_x64)
+        media=without-x64
+        flag_after=dword:00000001
+        ;;
     *)
         echo "scenarios.sh: unknown scenario $scenario" >&2
         exit 2
@@ -115,7 +136,7 @@ case $scenario in
 esac
 
 # The Windows path of the program, e.g. C:\Program Files\210QX\USB\210QX_USB.exe.
-program_windows="C:\\${folder//\//\\}\\USB\\210QX_USB.exe"
+program_windows="C:\\${folder//\//\\}\\USB\\$entry"
 program_folder="$prefix/drive_c/$folder/USB"
 
 # Compares a file of expected lines (without comments and empty lines)
@@ -211,7 +232,7 @@ check_version() {
 check_pnputil_standin() {
     local inf="$prefix/drive_c/windows/inf" log="$prefix/drive_c/e2e/pnputil.log"
     (cd "$prefix/drive_c/windows/system32" &&
-        wine_call "$prefix" 932 30 wine 'C:\windows\system32\pnputil.exe' -f -d oem5.inf </dev/null)
+        wine_call "$prefix" 932 30 "$WINE64" 'C:\windows\system32\pnputil.exe' -f -d oem5.inf </dev/null)
     # wine starts the program with its path in quotes.
     local expected='"C:\windows\system32\pnputil.exe" -f -d oem5.inf' logged
     logged=$(tr -d '\r' <"$log" 2>/dev/null)
@@ -224,7 +245,7 @@ wine_copy_template "$template" "$prefix" || exit 1
 # The wineserver stays up between the many short wine calls of the case.
 wine_call "$prefix" 932 30 wineserver -p || exit 1
 seed_earlier_installation "$prefix" "$seed_tool" "$version" || exit 1
-install_program "$prefix" "$program" "$folder" "$media" || exit 1
+install_media "$prefix" "$media_folder" "$folder" "$media" || exit 1
 install_pnputil "$prefix" "$helpers/pnputil.exe"
 watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
 for launcher in "${launchers[@]}"; do

@@ -10,6 +10,13 @@
 #   DISPLAY unset     the prefix uses the null graphics driver instead
 #   LC_ALL            ja_JP.UTF-8 for code page 932, C.UTF-8 for 1252
 
+# The 64-bit loader. With Wine's 32-bit part installed, plain `wine` is the
+# 32-bit loader: a Windows path it is given is looked up as a 32-bit
+# process sees it (C:\windows\system32 is SysWOW64 then), and the reg.exe
+# and sc.exe it starts work on the 32-bit registry view. A program given by
+# its Unix path runs with the loader its PE header asks for.
+WINE64=/usr/lib/wine/wine64
+
 # wine_call <prefix> <codepage 1252|932> <seconds> <command...>
 # Runs one command in the prefix's environment; returns its exit code (124
 # when the time ran out).

@@ -24,6 +24,7 @@ seed_foreign_items=(
     $'device\tUSB\\VID_1A2B&PID_3C4E\\FEDCBA9876543210'
     $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4D&MI_00\\7&11D2E3F4&0&0000'
     $'key\tHKLM\\System\\CurrentControlSet\\Enum\\USB\\VID_1A2B&PID_3C4E'
+    $'key\tHKLM\\Software\\VANTOR'
     $'service\tqtx0bus2'
     $'key\tHKLM\\System\\CurrentControlSet\\Services\\qtx0bus2'
     $'file\twindows/system32/drivers/qtx0bus.sys.bak'
@@ -43,11 +44,14 @@ seed_foreign_items_winxp=(
 seed_driver_names=(qtx0bus.sys qtx0cm.sys qtx0cmnt.sys qtx0mdfl.sys qtx0mdm.sys qtx0obex.sys qtx0wh.sys qtx0whnt.sys)
 seed_read_only_driver=qtx0mdm.sys
 
-# seed_registry <prefix> <source.reg.txt>...: imports the sources as one
-# UTF-16LE registry file with a BOM and CR LF line ends.
+# seed_registry <prefix> <view 32|64> <source.reg.txt>...: imports the
+# sources as one UTF-16LE registry file with a BOM and CR LF line ends into
+# the registry view given. The view must be named: with Wine's 32-bit part
+# installed, a plain `wine reg` is the 32-bit reg.exe, which writes
+# HKLM\SOFTWARE into the 32-bit view (Wow6432Node to 64-bit programs).
 seed_registry() {
-    local prefix=$1
-    shift
+    local prefix=$1 view=$2
+    shift 2
     local folder="$prefix/drive_c/e2e/seed"
     mkdir -p "$folder"
     {
@@ -58,7 +62,8 @@ seed_registry() {
             grep -v '^Windows Registry Editor' "$seed_folder/$source"
         done
     } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$folder/seed.reg"
-    if ! wine_call "$prefix" 932 60 wine reg import 'C:\e2e\seed\seed.reg' >"$folder/reg-import.log" 2>&1; then
+    if ! wine_call "$prefix" 932 60 wine reg import 'C:\e2e\seed\seed.reg' "/reg:$view" \
+            >"$folder/reg-import.log" 2>&1; then
         echo "seed_registry: reg import of $* failed" >&2
         return 1
     fi
@@ -147,7 +152,7 @@ seed_device_metadata() {
 # the version setting (and XP's leftovers).
 seed_earlier_installation() {
     local prefix=$1 tool=$2 version=${3:-}
-    local registry=(product_key.reg.txt)
+    local registry=()
     seed_driver_files "$prefix/drive_c/windows/system32/drivers"
     seed_published_infs "$prefix"
     case $version in
@@ -158,25 +163,51 @@ seed_earlier_installation() {
         vista) registry+=(vista.reg.txt) ;;
         *) seed_device_metadata "$prefix" ;;
     esac
-    seed_registry "$prefix" "${registry[@]}" &&
+    # The earlier tool was a 32-bit program: on 64-bit Windows its product
+    # key lives in the 32-bit view. A key of the same name in the 64-bit
+    # view is another program's and must stay as it is. Everything else
+    # seeded lies in keys that both views share (SYSTEM, HKCU\Software).
+    seed_registry "$prefix" 32 product_key.reg.txt &&
+        seed_registry "$prefix" 64 product_key_64bit_view.reg.txt "${registry[@]}" &&
         seed_devices "$prefix" "$tool" phone.devices foreign.devices
 }
 
 # install_program <prefix> <210QX_USB.exe> <folder below drive_c> [media]
-# Installs the program as <folder>\USB\210QX_USB.exe with the sample media
+# Installs one program as <folder>\USB\210QX_USB.exe with the sample media
 # beside it: "full" (default) both media folders, "none" neither,
 # "without-mdm2" the Drivers folder without qtx0mdm2.inf.
 install_program() {
     local prefix=$1 program=$2 folder="$1/drive_c/$3" media=${4:-full}
     mkdir -p "$folder/USB"
     cp "$program" "$folder/USB/210QX_USB.exe"
+    install_media_folders "$folder" "$media"
+}
+
+# install_media <prefix> <built media folder> <folder below drive_c> [media]
+# Lays out the install media as shipped (the usb_media target's folder) in
+# <folder>: USB\210QX_USB.exe (the 32-bit program), USB\210QX_USB_x64.exe,
+# Drivers and metadata. Besides the variants of install_program,
+# "without-x64" leaves the 64-bit program out.
+install_media() {
+    local prefix=$1 built=$2 folder="$1/drive_c/$3" media=${4:-full}
+    mkdir -p "$folder/USB"
+    cp "$built/USB/210QX_USB.exe" "$folder/USB/"
+    [ "$media" = without-x64 ] || cp "$built/USB/210QX_USB_x64.exe" "$folder/USB/"
+    [ "$media" = without-x64 ] && media=full
+    install_media_folders "$folder" "$media"
+}
+
+# install_media_folders <folder> <full|none|without-mdm2>: the sample
+# media's Drivers and metadata folders in <folder>.
+install_media_folders() {
+    local folder=$1 media=$2
     case $media in
         full | without-mdm2)
             cp -r "$repository_folder/media/Drivers" "$repository_folder/media/metadata" "$folder/"
             if [ "$media" = without-mdm2 ]; then rm "$folder/Drivers/qtx0mdm2.inf"; fi
             ;;
         none) ;;
-        *) echo "install_program: unknown media \"$media\"" >&2; return 1 ;;
+        *) echo "install_media_folders: unknown media \"$media\"" >&2; return 1 ;;
     esac
 }
 
