@@ -1,7 +1,6 @@
 #include "app/run_log.h"
 
-#include <string>
-#include <vector>
+#include "app/messages.h"
 
 #include "app/wow64_relaunch.h"
 #include "res/resource.h"
@@ -9,54 +8,87 @@
 
 namespace {
 
-// The run's lines in the ANSI code page, converted to UTF-8 when written.
-std::string g_pending;
+// The run's lines in the ANSI code page, converted to UTF-8 when written. A
+// run writes a few dozen lines; should they ever fill the buffer, it is
+// written out early.
+constexpr int kPendingSize = 64 * 1024;
+char g_pending[kPendingSize];
+int g_pendingLength = 0;
 // The size check and roll-over happen before a run's first write only.
 bool g_rollOverChecked = false;
 
+// One line: the longest message text and its fields fit.
+constexpr int kLineSize = kMessageTextSize + 1024;
+
+struct Line {
+    char text[kLineSize];
+    int length = 0;
+};
+
 // A field may not break the line: tabs and line breaks become spaces. The
 // bytes 0x09, 0x0A and 0x0D are never a trail byte of a double-byte
-// character, so the ANSI text can be cleaned byte by byte.
-void AppendField(std::string& line, const char* text) {
-    line += '\t';
-    for (const char* p = text; *p; ++p) line += (*p == '\t' || *p == '\r' || *p == '\n') ? ' ' : *p;
+// character, so the ANSI text can be cleaned byte by byte. A field that
+// does not fit is cut (the line's end is kept for the CRLF).
+void AppendRaw(Line& line, const char* text) {
+    for (const char* p = text; *p && line.length < kLineSize - 3; ++p)
+        line.text[line.length++] = (*p == '\t' || *p == '\r' || *p == '\n') ? ' ' : *p;
 }
 
-void BeginLine(std::string& line, const char* event) {
+void AppendField(Line& line, const char* text) {
+    if (line.length < kLineSize - 3) line.text[line.length++] = '\t';
+    AppendRaw(line, text);
+}
+
+void BeginLine(Line& line, const char* event) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char stamp[32];
     wsprintfA(stamp, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
               now.wSecond);
-    line = stamp;
+    line.length = 0;
+    AppendRaw(line, stamp);
     AppendField(line, event);
 }
 
-void EndLine(const std::string& line) { g_pending += line + "\r\n"; }
-
-std::string WindowsVersionText() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof(version);
-    if (!GetVersionExA(&version)) return "Windows ?";
-    char text[64];
-    wsprintfA(text, "Windows %lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
-    return text;
+void EndLine(Line& line) {
+    line.text[line.length++] = '\r';
+    line.text[line.length++] = '\n';
+    if (g_pendingLength + line.length > kPendingSize) FlushRunLog();
+    for (int i = 0; i < line.length; ++i) g_pending[g_pendingLength + i] = line.text[i];
+    g_pendingLength += line.length;
 }
 
-// The ANSI text as UTF-8; the bytes as they are when a conversion fails.
-std::string Utf8FromAnsi(const std::string& ansi) {
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-    if (wideLength <= 0) return ansi;
-    std::vector<WCHAR> wide(static_cast<size_t>(wideLength));
-    if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), wideLength) !=
-        wideLength)
-        return ansi;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return ansi;
-    std::string utf8(static_cast<size_t>(length), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, &utf8[0], length, nullptr, nullptr) != length)
-        return ansi;
-    return utf8;
+void AppendWindowsVersion(Line& line) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    if (!GetVersionExA(&version)) {
+        AppendField(line, "Windows ?");
+        return;
+    }
+    char text[64];
+    wsprintfA(text, "Windows %lu.%lu.%lu", version.dwMajorVersion, version.dwMinorVersion, version.dwBuildNumber);
+    AppendField(line, text);
+}
+
+// Writes the ANSI text as UTF-8; the bytes as they are when a conversion
+// fails.
+void WriteAsUtf8(HANDLE log, const char* ansi, int length) {
+    DWORD written = 0;
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
+    auto* wide = wideLength > 0 ? static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, wideLength * sizeof(WCHAR))) : nullptr;
+    if (wide && MultiByteToWideChar(CP_ACP, 0, ansi, length, wide, wideLength) == wideLength) {
+        const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+        auto* utf8 = utf8Length > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, utf8Length)) : nullptr;
+        const bool converted =
+            utf8 && WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, utf8Length, nullptr, nullptr) == utf8Length;
+        if (converted) WriteFile(log, utf8, static_cast<DWORD>(utf8Length), &written, nullptr);
+        if (utf8) LocalFree(utf8);
+        LocalFree(wide);
+        if (converted) return;
+    } else if (wide) {
+        LocalFree(wide);
+    }
+    WriteFile(log, ansi, static_cast<DWORD>(length), &written, nullptr);
 }
 
 bool LogPath(char* path, const char* name) {
@@ -102,19 +134,19 @@ HANDLE OpenLogForRun(const char* path) {
 }  // namespace
 
 void StartRunLog(const char* commandLine) {
-    g_pending.clear();
+    g_pendingLength = 0;
     g_rollOverChecked = false;
-    std::string line;
+    Line line;
     BeginLine(line, "start");
     AppendField(line, "210QX_USB " PRODUCT_VERSION_TEXT);
-    AppendField(line, WindowsVersionText().c_str());
+    AppendWindowsVersion(line);
     AppendField(line, sizeof(void*) == 4 || RunningUnderWow64() ? "32-bit" : "64-bit");
     AppendField(line, commandLine ? commandLine : "");
     EndLine(line);
 }
 
 void LogEvent(const char* event, const char* field, const char* detail) {
-    std::string line;
+    Line line;
     BeginLine(line, event);
     if (field) AppendField(line, field);
     if (detail) AppendField(line, detail);
@@ -136,15 +168,14 @@ void LogFailure(DWORD code, const char* text) {
 }
 
 void FlushRunLog() {
-    if (g_pending.empty()) return;
-    const std::string text = Utf8FromAnsi(g_pending);
-    g_pending.clear();
+    if (g_pendingLength == 0) return;
+    const int length = g_pendingLength;
+    g_pendingLength = 0;
     char path[kPathBufferSize] = {};
     if (!LogPath(path, kRunLogName)) return;
     HANDLE log = OpenLogForRun(path);
     if (log == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    WriteAsUtf8(log, g_pending, length);
     CloseHandle(log);
 }
 
