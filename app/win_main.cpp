@@ -27,9 +27,13 @@ namespace {
 // nothing happens.
 void RefuseNonAdministrator(CReg& productKey) {
     NoteNotAdministrator();
-    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS) &&
-        productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
-        LogEvent("install flag", "0");
+    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, KEY_ALL_ACCESS)) {
+        // The old value only goes to the log; a value that does not read is "none".
+        DWORD old = 0;
+        char oldText[16] = "none";
+        if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &old)) wsprintfA(oldText, "%lu", old);
+        if (productKey.SetDwordById(IDS_INSTALL_FLAG, 0)) LogEvent("install flag", oldText, "0");
+    }
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
 }
 
