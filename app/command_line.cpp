@@ -1,6 +1,45 @@
 #include "app/command_line.h"
 
+namespace {
+
+bool IsQuietWord(const char* word, int length) {
+    static const char kQuiet[] = "quiet";
+    if (length != 6 || (word[0] != '/' && word[0] != '-')) return false;
+    for (int i = 0; i < 5; ++i) {
+        char c = word[i + 1];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != kQuiet[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// A double-byte character never has a blank or a double quote as its trail
+// byte, so the split can go byte by byte.
+bool HasQuietArgument(const char* commandLine) {
+    if (!commandLine) return false;
+    const char* p = commandLine;
+    for (;;) {
+        while (*p == ' ' || *p == '\t') ++p;
+        if (!*p) return false;
+        char word[8];
+        int length = 0;
+        bool quoted = false;
+        for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+            if (*p == '"') {
+                quoted = !quoted;
+                continue;
+            }
+            if (length < static_cast<int>(sizeof(word))) word[length] = *p;
+            ++length;
+        }
+        if (IsQuietWord(word, length)) return true;
+    }
+}
+
 void ScanCommandLine(const char* commandLine, CommandLineSwitches& switches) {
+    switches.quiet = HasQuietArgument(commandLine);
     if (!commandLine) return;
     for (const char* p = commandLine; *p; ++p) {
         if (*p != '/' && *p != '-') continue;

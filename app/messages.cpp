@@ -1,6 +1,8 @@
 #include "app/messages.h"
 
 #include "app/placeholders.h"
+#include "app/run_log.h"
+#include "app/run_outcome.h"
 
 int LoadResString(UINT id, char* buffer, int size) {
     const int n = LoadStringA(g_pAppContext->hInstance, id, buffer, size);
@@ -20,7 +22,17 @@ namespace {
 int ShowResMessage(HWND owner, UINT id, UINT style, va_list arguments) {
     char text[kMessageTextSize] = {};
     FormatResString(id, text, arguments);
+    char number[16];
+    wsprintfA(number, "%u", id);
+    LogEvent("message", number, text);
+    // In quiet mode nobody is there to answer: the log says it instead.
+    if (QuietMode()) return IDOK;
     return MessageBoxA(owner, text, g_pAppContext->szAppTitle, style);
+}
+
+void ShowSystemErrorText(DWORD code, const char* text) {
+    LogFailure(code, text);
+    if (!QuietMode()) MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
 }
 
 // The Setup API reports errors as 0xE000xxxx (customer bit and error
@@ -40,6 +52,7 @@ char* AllocateSystemText(DWORD code) {
 }  // namespace
 
 int ShowErrorMessage(HWND owner, UINT id, ...) {
+    NoteRunFailed();
     va_list arguments;
     va_start(arguments, id);
     const int result = ShowResMessage(owner, id, MB_ICONERROR, arguments);
@@ -56,14 +69,15 @@ int ShowInfoMessage(HWND owner, UINT id, ...) {
 }
 
 void ShowSystemError(DWORD code) {
+    NoteRunFailed();
     char* text = AllocateSystemText(code);
     if (!text && IsSetupApiCode(code)) text = AllocateSystemText(static_cast<DWORD>(HRESULT_FROM_SETUPAPI(code)));
     if (text) {
-        MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+        ShowSystemErrorText(code, text);
         LocalFree(text);
         return;
     }
     char number[16];
     wsprintfA(number, "0x%08X", static_cast<unsigned>(code));
-    MessageBoxA(nullptr, number, "Error", MB_ICONERROR);
+    ShowSystemErrorText(code, number);
 }

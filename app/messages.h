@@ -21,11 +21,14 @@ int LoadResString(UINT id, char* buffer, int size);
 void FormatResString(UINT id, char* output, va_list arguments);
 
 // Message boxes with the product title as caption and a single OK button.
+// Every message goes to the run log too; in quiet mode only there, and the
+// call returns IDOK. An error message marks the run as failed.
 int ShowErrorMessage(HWND owner, UINT id, ...);
 int ShowInfoMessage(HWND owner, UINT id, ...);
 
 // Shows the system's own text for a Win32 error code under the caption
 // "Error". Setup API codes (0xE000xxxx) are looked up in the form Windows
 // keeps their text under (0x800Fxxxx); a code without any text is shown as
-// its number, e.g. "0x00000490".
+// its number, e.g. "0x00000490". The failure is logged with its code and
+// marks the run as failed; in quiet mode no box is shown.
 void ShowSystemError(DWORD code);

@@ -1,5 +1,6 @@
 // The program's entry point: one fixed sequence on one thread, no window of
-// its own, exit code 0 whatever happened.
+// its own. Exit code 0 whatever happened, unless /quiet asks for the
+// installer codes deployment tools read (app/run_outcome.h).
 #include <windows.h>
 
 #include "app/app_context.h"
@@ -8,6 +9,8 @@
 #include "app/environment.h"
 #include "app/messages.h"
 #include "app/product_settings.h"
+#include "app/run_log.h"
+#include "app/run_outcome.h"
 #include "app/wow64_relaunch.h"
 #include "install/install_sequence.h"
 #include "removal/remove_drivers.h"
@@ -23,12 +26,22 @@ namespace {
 // whose HKLM grants users read access only) and the user is told why
 // nothing happens.
 void RefuseNonAdministrator(CReg& productKey) {
-    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess))
-        productKey.SetDwordById(IDS_INSTALL_FLAG, 0);
+    NoteNotAdministrator();
+    if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) {
+        DWORD old = 0;
+        const bool oldRead = productKey.QueryDwordById(IDS_INSTALL_FLAG, &old) != 0;
+        if (productKey.SetDwordById(IDS_INSTALL_FLAG, 0)) LogInstallFlag(oldRead, old, 0);
+    }
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
 }
 
 void RunInstallMode(int osCode, int runMode) {
+    // Unattended, a second copy neither brings the first forward nor waits.
+    if (QuietMode() && g_appContext.bAlreadyRunning) {
+        NoteAnotherCopyRunning();
+        LogEvent("another copy runs");
+        return;
+    }
     if (HandleRunningInstance(InstanceActivate)) return;
     RemoveDrivers(osCode);
     if (!RunInstallSequence(osCode, runMode == RunModeInstall ? 1 : 0))
@@ -41,6 +54,19 @@ void RunRemoveMode(int osCode) {
     RemoveDrivers(osCode);
 }
 
+// A device whose driver could not stop goes when Windows restarts; the
+// phone must not be connected again before that.
+void AskForRestartWhenNeeded() {
+    if (RestartNeeded()) ShowInfoMessage(nullptr, IDS_MSG_RESTART_NEEDED);
+}
+
+int EndRun() {
+    const int exitCode = RunExitCode();
+    FinishRunLog(exitCode);
+    ReleaseAppContext();
+    return exitCode;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int /*nCmdShow*/) {
@@ -48,15 +74,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmd
     CReg productKey;
     InitAppContext(hInstance, &g_appContext, IDS_PRODUCT_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
     LoadProductSettings();
+    CommandLineSwitches switches;
+    ScanCommandLine(lpCmdLine, switches);
+    ResetRunOutcome(switches.quiet);
+    StartRunLog(lpCmdLine);
 
     if (RunningUnderWow64()) {
         RunNativeBuild(lpCmdLine);
-        ReleaseAppContext();
-        return 0;
+        return EndRun();
     }
 
-    CommandLineSwitches switches;
-    ScanCommandLine(lpCmdLine, switches);
     g_appContext.nFlagV = switches.flagV;
 
     const int osCode = GetOsCode();
@@ -66,10 +93,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmd
         RefuseNonAdministrator(productKey);
     } else if (switches.runMode == RunModeRemove) {
         RunRemoveMode(osCode);
+        AskForRestartWhenNeeded();
     } else {
         RunInstallMode(osCode, switches.runMode);
+        AskForRestartWhenNeeded();
     }
-
-    ReleaseAppContext();
-    return 0;
+    return EndRun();
 }

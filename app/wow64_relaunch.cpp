@@ -4,6 +4,8 @@
 
 #include "app/app_context.h"
 #include "app/messages.h"
+#include "app/run_log.h"
+#include "app/run_outcome.h"
 #include "res/resource.h"
 #include "sysaccess/local_buffer.h"
 #include "sysaccess/path_text.h"
@@ -29,6 +31,9 @@ void RunNativeBuild(const char* commandLine) {
         return;
     }
     ReleaseAppContext();
+    // The 64-bit build appends to the same log: this run's lines go first.
+    LogEvent("hand over", path);
+    FlushRunLog();
 
     // "<path>" <the command line this copy was given>
     const char* arguments = commandLine ? commandLine : "";
@@ -53,5 +58,11 @@ void RunNativeBuild(const char* commandLine) {
     }
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
+    // Its exit code is the run's: /quiet went to it with the command line.
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.hProcess, &exitCode))
+        NoteHandedOverExitCode(exitCode);
+    else
+        NoteHandOverOutcomeUnknown(GetLastError());
     CloseHandle(process.hProcess);
 }

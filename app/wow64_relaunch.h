@@ -13,7 +13,8 @@ constexpr const char kNativeBuildName[] = "210QX_USB_x64.exe";
 // looked up at run time: Windows 2000 and XP before SP2 lack it).
 bool RunningUnderWow64();
 
-// Runs the 64-bit build with the same command line and waits for it; with
+// Runs the 64-bit build with the same command line, waits for it and takes
+// its exit code as the run's; with
 // no 64-bit build beside the program, shows the install-failed message and
 // changes nothing. Releases the single-instance mutex first, so that the
 // 64-bit build does not take this process for a running instance.

@@ -7,6 +7,8 @@ set(PRODUCT_SOURCES
   app/messages.cpp
   app/placeholders.cpp
   app/product_settings.cpp
+  app/run_log.cpp
+  app/run_outcome.cpp
   app/win_main.cpp
   app/wow64_relaunch.cpp
   sysaccess/path_text.cpp

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
@@ -123,6 +124,7 @@ int DeployDeviceMetadata() {
             return 0;
         // A package already in the store is not overwritten.
         if (!CopyFileA(from, to, TRUE)) return 0;
+        LogEvent("metadata package copied", to);
     }
     return 1;
 }

@@ -5,6 +5,7 @@
 #include "app/environment.h"
 #include "install/device_metadata.h"
 #include "install/oem_inf_store.h"
+#include "app/run_log.h"
 #include "res/resource.h"
 #include "sysaccess/reg_key.h"
 
@@ -14,7 +15,10 @@ int RunInstallSequence(int osCode, int explicitInstall) {
     if (!store.PreInstall()) return 0;
     // A failed metadata deployment neither fails the install nor is shown.
     if (osCode > OS_VISTA) DeployDeviceMetadata();
-    if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess))
-        productKey.SetDwordById(IDS_INSTALL_FLAG, 1);
+    if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) {
+        DWORD old = 0;
+        const bool oldRead = productKey.QueryDwordById(IDS_INSTALL_FLAG, &old) != 0;
+        if (productKey.SetDwordById(IDS_INSTALL_FLAG, 1)) LogInstallFlag(oldRead, old, 1);
+    }
     return 1;
 }

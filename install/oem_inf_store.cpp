@@ -8,6 +8,7 @@
 #include "app/app_context.h"
 #include "app/environment.h"
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
@@ -113,13 +114,16 @@ int CInstall::CopyOemInfs() {
         char path[kPathBufferSize] = {};
         if (!CopyStringLimited(path, folder, kPathMaxChars)) return 0;
         if (!AppendResStringWhole(*id, path, kPathBufferSize)) return 0;
-        if (!SetupCopyOEMInfA(path, nullptr, SPOST_PATH, 0, nullptr, 0, nullptr, nullptr)) {
+        // The published name (oemN.inf) goes to the log.
+        char published[MAX_PATH + 1] = {};
+        if (!SetupCopyOEMInfA(path, nullptr, SPOST_PATH, 0, published, sizeof(published), nullptr, nullptr)) {
             const DWORD error = GetLastError();
             // An unsigned package is refused by the system's own signature
             // policy, which has told the user already.
             if (error != ERROR_NO_CATALOG_FOR_OEM_INF) ShowSystemError(error);
             return 0;
         }
+        LogEvent("INF staged", path, published);
     }
     return 1;
 }

@@ -3,6 +3,8 @@
 #include <setupapi.h>
 
 #include "app/messages.h"
+#include "app/run_log.h"
+#include "app/run_outcome.h"
 #include "sysaccess/path_text.h"
 
 namespace {
@@ -42,6 +44,19 @@ PropertyRead ReadHardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device, char*& buffe
     buffer = nullptr;
     error = ERROR_INSUFFICIENT_BUFFER;
     return PropertyRead::Failed;
+}
+
+// Windows cannot stop the driver of a phone that has a port open: the
+// removal succeeds, and the install parameters of the element ask for a
+// restart, after which the device is gone.
+bool RemovalNeedsRestart(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    SP_DEVINSTALL_PARAMS_A params = {};
+    params.cbSize = sizeof(params);
+    if (!SetupDiGetDeviceInstallParamsA(set, device, &params)) {
+        LogFailure(GetLastError(), "SetupDiGetDeviceInstallParamsA");
+        return false;
+    }
+    return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
 }
 
 }  // namespace
@@ -91,6 +106,9 @@ int RemoveDeviceInstances(UINT hardwareIdString) {
             // with ERROR_NO_SUCH_DEVINST and report a removal that worked as
             // an error.
             removed = 1;
+            const bool restart = RemovalNeedsRestart(set, &device);
+            if (restart) NoteRestartNeeded();
+            LogEvent("device removed", entry, restart ? "restart needed" : nullptr);
             break;
         }
         LocalFree(ids);

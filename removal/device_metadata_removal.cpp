@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/device_metadata.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
@@ -28,7 +29,8 @@ int RemoveDeviceMetadata() {
     for (UINT id : kMetadataPackageIds) {
         char path[kPathBufferSize] = {};
         // A directory of that name is neither the package nor removed.
-        if (PackagePath(store, id, path) && IsFile(path)) DeleteFileA(path);
+        if (PackagePath(store, id, path) && IsFile(path) && DeleteFileA(path))
+            LogEvent("metadata package removed", path);
     }
     for (UINT id : kMetadataPackageIds) {
         char path[kPathBufferSize] = {};

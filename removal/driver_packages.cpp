@@ -4,6 +4,7 @@
 #include <setupapi.h>
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/oem_inf_store.h"
 #include "sysaccess/path_text.h"
 
@@ -48,6 +49,11 @@ int RunPnpUtilDelete(const char* infName) {
     }
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.hProcess, &exitCode))
+        LogEventNumber("pnputil", infName, exitCode);
+    else
+        LogFailure(GetLastError(), "GetExitCodeProcess");
     CloseHandle(process.hProcess);
     return 1;
 }

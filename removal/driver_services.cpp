@@ -1,6 +1,7 @@
 #include "removal/driver_services.h"
 
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "sysaccess/path_text.h"
 
 int DeleteDriverService(UINT serviceNameString) {
@@ -15,7 +16,13 @@ int DeleteDriverService(UINT serviceNameString) {
         if (SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS)) {
             // DeleteService only marks the service; the system removes it
             // once the driver has stopped and the last handle is closed.
-            if (!DeleteService(service)) ShowSystemError(GetLastError());
+            if (DeleteService(service)) {
+                LogEvent("service deleted", name);
+            } else {
+                const DWORD error = GetLastError();
+                if (error == ERROR_SERVICE_MARKED_FOR_DELETE) LogEvent("service found marked", name);
+                ShowSystemError(error);
+            }
             if (!CloseServiceHandle(service)) ShowSystemError(GetLastError());
         }
     }

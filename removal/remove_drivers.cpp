@@ -2,6 +2,7 @@
 
 #include "app/environment.h"
 #include "app/messages.h"
+#include "app/run_log.h"
 #include "install/oem_inf_store.h"
 #include "removal/device_instances.h"
 #include "removal/device_metadata_removal.h"
@@ -77,7 +78,8 @@ void ClearInstallFlag() {
     if (!productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) return;
     // The read only decides whether the value exists in a readable form.
     DWORD value = 0;
-    if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &value)) productKey.SetDwordById(IDS_INSTALL_FLAG, 0);
+    if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &value) && productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
+        LogInstallFlag(true, value, 0);
 }
 
 void NotifyLauncherWindows() {

@@ -70,6 +70,11 @@
 // Messages
 #define IDS_MSG_INSTALL_FAILED 17100
 #define IDS_MSG_NOT_ADMINISTRATOR 17300
+#define IDS_MSG_RESTART_NEEDED 17400
+
+// The version the version record and the run log state
+#define PRODUCT_VERSION_BINARY 1,0,0,2
+#define PRODUCT_VERSION_TEXT "1.0.0.2"
 
 // Other resources
 #define IDI_APP 1

@@ -216,6 +216,14 @@ else
 fi
 echo "  the other products' items:"
 show_foreign_items
+run_log="$drive_c/windows/210QX_USB.log"
+echo
+if [ -s "$run_log" ]; then
+    echo "The log the run wrote (C:\\windows\\210QX_USB.log, tabs shown as \" | \"):"
+    sed 's/\r$//; s/\t/ | /g; s/^/  /' "$run_log"
+else
+    echo "The run wrote no log"
+fi
 echo
 echo "Where Wine differs from Windows:"
 echo "  - SetupGetInfFileListA without a folder lists nothing, so the removal starts no"

@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/placeholders.h"
+#include "app/run_log.h"
 
 int GetByteType(const char* text, int index) {
     if (index < 0) return SingleByte;
@@ -142,5 +143,7 @@ int RemoveFile(const char* path) {
     // already have changed it.
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return 0;
-    return DeleteFileA(path) ? 1 : 0;
+    if (!DeleteFileA(path)) return 0;
+    LogEvent("file deleted", path);
+    return 1;
 }

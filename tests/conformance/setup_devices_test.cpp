@@ -27,6 +27,24 @@ SP_DEVINFO_DATA EmptyDeviceData() {
     return data;
 }
 
+// The Setup API packs its structures to 1 byte on 32-bit Windows and to 8
+// on 64-bit Windows; the size is the structure's version check.
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == (sizeof(void*) == 8 ? 320 : 296),
+              "SP_DEVINSTALL_PARAMS_A has Windows' size");
+
+// The class key a test installs for its class, under Control\Class.
+const char kTestClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{5C7E1A9B-3D42-4F1E-9A6B-2E8D0C4F7A13}";
+
+// The device's class name (SPDRP_CLASS), or "<error N>".
+std::string ClassName(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    char name[64] = {};
+    SetLastError(kSentinelError);
+    if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_CLASS, nullptr, reinterpret_cast<BYTE*>(name),
+                                           sizeof name - 1, nullptr))
+        return "<error " + std::to_string(GetLastError()) + ">";
+    return name;
+}
+
 // The device's hardware-ID list read as the product reads it (size query,
 // then the read), or "<error N>".
 std::string HardwareIds(HDEVINFO set, SP_DEVINFO_DATA* device) {
@@ -74,7 +92,10 @@ int RemoveTestDevices() {
 class SetupDevices : public testing::Test {
 protected:
     void SetUp() override { RemoveTestDevices(); }  // left over from an interrupted run
-    void TearDown() override { RemoveTestDevices(); }
+    void TearDown() override {
+        RemoveTestDevices();
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestClassKey);
+    }
 };
 
 }  // namespace
@@ -210,5 +231,66 @@ TEST_F(SetupDevices, ARegisteredRootDeviceIsInTheRunningTree) {
     SetLastError(kSentinelError);
     EXPECT_FALSE(SetupDiEnumDeviceInfo(set, 1, &device));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+}
+
+TEST_F(SetupDevices, InstallParamsSayWhetherARemovalNeedsARestart) {
+    ASSERT_TRUE(CreatePhantomDevice());
+    HDEVINFO set = SetupDiGetClassDevsA(&kTestClass, nullptr, nullptr, 0);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE) << GetLastError();
+    SP_DEVINFO_DATA device = EmptyDeviceData();
+    ASSERT_TRUE(SetupDiEnumDeviceInfo(set, 0, &device)) << GetLastError();
+
+    SP_DEVINSTALL_PARAMS_A params;
+    std::memset(&params, 0, sizeof params);
+    params.cbSize = sizeof params - 1;
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(SetupDiGetDeviceInstallParamsA(set, &device, &params));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+
+    if (conformance::Is32BitProcess() && !conformance::RunningOnWine()) {
+        // Only a 64-bit program removes devices on 64-bit Windows (the
+        // refusal is stated above).
+        EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+        return;
+    }
+    // A root device that nothing holds stops at once: nothing waits for a
+    // restart. Callers read the parameters of the element they removed.
+    ASSERT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) << GetLastError();
+    params.cbSize = sizeof params;
+    SetLastError(kSentinelError);
+    const BOOL read = SetupDiGetDeviceInstallParamsA(set, &device, &params);
+    EXPECT_WINDOWS_OR_WINE(read && !(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)),
+                           !read && GetLastError() == static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+    // Without an element the set's own parameters are read (Wine has none).
+    SetLastError(kSentinelError);
+    const BOOL setRead = SetupDiGetDeviceInstallParamsA(set, nullptr, &params);
+    EXPECT_WINDOWS_OR_WINE(setRead && !(params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)),
+                           !setRead && GetLastError() == static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+
+    SetLastError(kSentinelError);
+    EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
+}
+
+TEST_F(SetupDevices, TheClassNameComesFromTheInstalledClass) {
+    ASSERT_TRUE(CreatePhantomDevice());
+    HDEVINFO set = SetupDiGetClassDevsA(&kTestClass, nullptr, nullptr, 0);
+    ASSERT_NE(set, INVALID_HANDLE_VALUE) << GetLastError();
+    SP_DEVINFO_DATA device = EmptyDeviceData();
+    ASSERT_TRUE(SetupDiEnumDeviceInfo(set, 0, &device)) << GetLastError();
+    // A class that is not installed has no name.
+    EXPECT_EQ(ClassName(set, &device), "<error " + std::to_string(ERROR_INVALID_DATA) + ">");
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kTestClassKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const char name[] = "ConfTestClass";
+    EXPECT_EQ(RegSetValueExA(key, "Class", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string read = ClassName(set, &device);
+    EXPECT_WINDOWS_OR_WINE(read == name, read == "<error " + std::to_string(ERROR_INVALID_DATA) + ">");
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
 }

@@ -18,8 +18,9 @@
 # message-box watcher and the launcher windows are started, the state is
 # recorded (observe.sh), the program runs under a timeout, and the state is
 # recorded again. The scenario passes when
-#   - the program exits with 0;
-#   - the message boxes are those of expected/<scenario>.boxes;
+#   - the program exits with 0 (with /quiet, the code the scenario expects);
+#   - the message boxes are those of expected/<boxes>.boxes;
+#   - the run's log (C:\windows\210QX_USB.log) ends with the exit code;
 #   - the changes between the two states are those of
 #     expected/<changes>.changes (which says, beside each Wine result that
 #     differs, what Windows does);
@@ -50,7 +51,11 @@
 #   without_x64       Windows 7, install mode, the media without
 #                     210QX_USB_x64.exe: the 32-bit program can do nothing
 #                     itself on 64-bit Windows, shows 17100 and changes
-#                     nothing
+#                     nothing but its log
+#   quiet_install     Windows 7, install mode with /quiet: no box, exit 0
+#   quiet_media_missing  the same without install media: no box, exit 1603
+#   quiet_in_path     no install media, and a path argument that merely
+#                     contains -quiet: not quiet, the boxes of media_missing
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
@@ -91,6 +96,8 @@ media=full          # full, none, without-mdm2 or without-x64 (install_media)
 entry=210QX_USB.exe # the program started in the USB folder
 launchers=(CDROMLauncher:launcher cdromlauncher:other-case)  # property:log, in start order
 changes=$scenario   # expected/<changes>.changes
+boxes=$scenario     # expected/<boxes>.boxes
+exit_expected=0     # the exit code: 0 unless /quiet asks for another
 flag_after=dword:00000000  # InstallFlag afterwards
 unchanged_items=()  # more items that must be there and stay as they are
 
@@ -128,6 +135,22 @@ case $scenario in
     without_x64)
         media=without-x64
         flag_after=dword:00000001
+        ;;
+    quiet_install)
+        switches=(/quiet)
+        changes=win7_install
+        ;;
+    quiet_media_missing)
+        media=none
+        switches=(-QUIET)
+        changes=media_missing
+        exit_expected=1603
+        ;;
+    quiet_in_path)
+        media=none
+        switches=('C:\work-quiet\notes.txt')
+        changes=media_missing
+        boxes=media_missing
         ;;
     *)
         echo "scenarios.sh: unknown scenario $scenario" >&2
@@ -211,6 +234,14 @@ check_staged_copies() {
     done
 }
 
+# The log's last line is the exit line of the program the user started:
+# "<time><TAB>exit<TAB><code>".
+check_run_log() {
+    local last
+    last=$(tr -d '\r' <"$prefix/drive_c/windows/210QX_USB.log" 2>/dev/null | tail -n 1 | cut -f2-)
+    [ "$last" = "exit"$'\t'"$exit_expected" ] || fail "the log ends with \"$last\", not the exit code $exit_expected"
+}
+
 # The Windows version that programs in the prefix are told, as `ver`
 # prints it (e.g. "Microsoft Windows 6.1.7601").
 check_version() {
@@ -280,10 +311,13 @@ sed 's/^/  /' "$work/$scenario.changes"
 
 if [ "$status" = 124 ]; then
     fail "the program did not end within 60 s"
-elif [ "$status" != 0 ]; then
-    fail "the program exited with $status, not 0"
+elif [ "$status" != $((exit_expected & 255)) ]; then
+    # wine hands on the low byte only, as a Unix exit status (1603 is 67);
+    # the log's exit line has the whole code.
+    fail "the program exited with $status, not $exit_expected (low byte $((exit_expected & 255)))"
 fi
-expect_lines "message boxes" "$here/expected/$scenario.boxes" "$(recorded_boxes)"
+expect_lines "message boxes" "$here/expected/$boxes.boxes" "$(recorded_boxes)"
+check_run_log
 expect_lines "changes" "$here/expected/$changes.changes" "$(cat "$work/$scenario.changes")" any-order
 check_foreign_items "$before" "$after"
 check_install_flag "$after"

@@ -1,7 +1,9 @@
 // The fault sweep: the whole program on a machine with an earlier
 // installation, once to list the Win32 calls it makes, then once more for
 // every one of those calls with that call failing. Whatever fails, the
-// program must end with exit code 0, show only its own messages or the
+// program must end with exit code 0 (with /quiet: no box at all, and 1603
+// exactly where the same fault without /quiet shows a box), show only its
+// own messages or the
 // system's error texts, give back every handle and block it took, and leave
 // every foreign item alone: a failed call must not widen what the program
 // takes for the phone's (a folder path cut short, an empty hardware ID).
@@ -21,7 +23,7 @@ constexpr size_t kReportedRuns = 20;
 const SweepCase kCases[] = {
     {"InstallCode12", OS_WINXP, &winsim::SystemInfo::setXp, ""},
     {"InstallCode14", OS_VISTA, &winsim::SystemInfo::setVista, ""},
-    {"InstallCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, ""},
+    {"InstallCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, "", "/quiet"},
     {"RemoveCode12", OS_WINXP, &winsim::SystemInfo::setXp, "/R"},
     {"RemoveCode14", OS_VISTA, &winsim::SystemInfo::setVista, "/R"},
     {"RemoveCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, "/R"},
@@ -61,7 +63,21 @@ TEST_P(FaultSweep, EveryCallFailingInTurnEndsCleanly) {
         SweepRun run(sweepCase);
         run.Run(injected);
         if (!run.BoxesShown().empty()) ++runsWithBoxes;
-        const auto problems = run.Problems();
+        auto problems = run.Problems();
+        if (sweepCase.quietCommandLine) {
+            // Up to the failing call the quiet run makes the same calls.
+            SweepCase quietCase = sweepCase;
+            quietCase.commandLine = sweepCase.quietCommandLine;
+            quietCase.quietCommandLine = nullptr;
+            quietCase.quiet = true;
+            SweepRun quiet(quietCase);
+            quiet.Run(injected);
+            for (const std::string& problem : quiet.Problems()) problems.push_back("with /quiet: " + problem);
+            const int expected = run.QuietExitCodeForBoxes();
+            if (quiet.ExitCode() != expected)
+                problems.push_back("exit code " + std::to_string(quiet.ExitCode()) + " with /quiet, where " +
+                                   std::to_string(expected) + " says what the run without it showed");
+        }
         if (problems.empty()) continue;
         if (++failedRuns <= kReportedRuns)
             ADD_FAILURE() << sweepCase.name << ", call " << index << " (" << injected.api << ") failing with "

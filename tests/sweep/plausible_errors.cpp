@@ -67,6 +67,11 @@ const std::map<std::string, PlausibleFault>& Table() {
         {"DeleteFileA", Fails(ERROR_SHARING_VIOLATION)},
         {"CopyFileA", Fails(ERROR_ACCESS_DENIED)},
         {"CreateDirectoryA", Fails(ERROR_ACCESS_DENIED)},
+        // The run log.
+        {"CreateFileA", Fails(ERROR_SHARING_VIOLATION)},
+        {"GetFileSize", Fails(ERROR_ACCESS_DENIED)},
+        {"WriteFile", Fails(ERROR_WRITE_PROTECT)},
+        {"MoveFileExA", Fails(ERROR_SHARING_VIOLATION)},
         // The registry (these calls return the code).
         {"RegOpenKeyExA", Fails(ERROR_ACCESS_DENIED)},
         {"RegQueryValueExA", Fails(ERROR_ACCESS_DENIED)},
@@ -79,6 +84,7 @@ const std::map<std::string, PlausibleFault>& Table() {
         {"SetupDiEnumDeviceInfo", Fails(ERROR_INVALID_PARAMETER)},
         {"SetupDiGetDeviceRegistryPropertyA", Fails(ERROR_NOT_ENOUGH_MEMORY)},
         {"SetupDiCallClassInstaller", Fails(ERROR_ACCESS_DENIED)},
+        {"SetupDiGetDeviceInstallParamsA", Fails(ERROR_NOT_ENOUGH_MEMORY)},
         {"SetupDiDestroyDeviceInfoList",
          Keeping(ERROR_INVALID_HANDLE, Keeps::Handle, {HandleKind::DeviceInfoSet})},
         // Services.
@@ -97,6 +103,7 @@ const std::map<std::string, PlausibleFault>& Table() {
         // Processes.
         {"CreateProcessA", Fails(ERROR_FILE_NOT_FOUND)},
         {"WaitForSingleObject", Fails(ERROR_ACCESS_DENIED)},
+        {"GetExitCodeProcess", Fails(ERROR_ACCESS_DENIED)},
         // Windows of the session.
         {"EnumWindows", Fails(ERROR_NOT_ENOUGH_MEMORY)},
         {"EnumPropsA", Fails(ERROR_INVALID_WINDOW_HANDLE)},

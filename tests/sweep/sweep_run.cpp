@@ -47,7 +47,9 @@ void SweepRun::Run(const InjectedFault& injected) {
 
 std::vector<std::string> SweepRun::Problems() {
     std::vector<std::string> problems;
-    if (exitCode_ != 0) problems.push_back("exit code " + std::to_string(exitCode_));
+    // A quiet run's exit code is judged against the same run without /quiet.
+    if (!case_.quiet && exitCode_ != 0) problems.push_back("exit code " + std::to_string(exitCode_));
+    if (case_.quiet && !m.ui.boxes.empty()) problems.push_back("a box in quiet mode: " + Describe(m.ui.boxes[0]));
     for (const std::string& call : m.unimplemented) problems.push_back("reached an unmodelled case: " + call);
     if (injected_.fault) {
         const auto& log = CallLog();
@@ -60,6 +62,15 @@ std::vector<std::string> SweepRun::Problems() {
     CheckResources(problems);
     CheckForeignItems(problems);
     return problems;
+}
+
+int SweepRun::QuietExitCodeForBoxes() const {
+    int code = 0;
+    for (const auto& box : m.ui.boxes) {
+        if (box.textUtf8 == NotAdministratorText(kCategory)) return 5;
+        if (box.captionUtf8 == "Error" || box.textUtf8 == kInstallFailedText) code = 1603;
+    }
+    return code;
 }
 
 // The program's boxes are its two messages under its title, and the

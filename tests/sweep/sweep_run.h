@@ -21,6 +21,11 @@ struct SweepCase {
     int code;          // the program's code of the system
     void (winsim::SystemInfo::*release)();
     const char* commandLine;
+    // The same run with /quiet as well, made after each run of the case:
+    // it must show no box and end with 1603 exactly where this run shows
+    // 17100 or a system-error box (5 where it refuses the user).
+    const char* quietCommandLine = nullptr;
+    bool quiet = false;  // this case's own runs are the quiet ones
 };
 
 // Test names and CTest's listing show a case by its name.
@@ -52,6 +57,10 @@ public:
 
     const std::vector<std::string>& CallLog() const { return m.faults.callLog(); }
     const std::vector<winsim::MessageBoxRecord>& BoxesShown() const { return m.ui.boxes; }
+    int ExitCode() const { return exitCode_; }
+    // The exit code a quiet run must end with where this run, without
+    // /quiet, showed the boxes it showed.
+    int QuietExitCodeForBoxes() const;
 
 private:
     void CheckBoxes(std::vector<std::string>& problems) const;

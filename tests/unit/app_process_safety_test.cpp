@@ -55,8 +55,28 @@ TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild)
     EXPECT_EQ(m.handles.openCount(), 0u);
 }
 
+TEST_F(ProcessSafetyTest, TheHandOverPassesQuietOnAndTheExitCodeBack) {
+    m.system.process32 = true;
+    DWORD childCode = 0;
+    m.processes.install(NativeBuildPath(), [&](const std::string&, winsim::Machine&) -> DWORD { return childCode; });
+    for (DWORD code : {3010u, 1603u, 0u}) {
+        childCode = code;
+        EXPECT_EQ(RunProgram("/quiet /R"), static_cast<int>(code));
+        EXPECT_EQ(m.processes.starts.back().commandLine, "\"" + NativeBuildPath() + "\" /quiet /R");
+    }
+    // Without /quiet the exit code stays 0 whatever the 64-bit build says.
+    childCode = 1603;
+    EXPECT_EQ(RunProgram("/R"), 0);
+    // Its exit code unknown, a quiet run is not reported as done.
+    m.faults.fail("GetExitCodeProcess", ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RunProgram("/quiet"), 1603);
+    EXPECT_TRUE(m.ui.boxes.empty());
+}
+
 TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) {
     m.system.process32 = true;
+    EXPECT_EQ(RunProgram("-quiet"), 1603);
+    EXPECT_TRUE(m.ui.boxes.empty());
     EXPECT_EQ(RunProgram(""), 0);
     ASSERT_EQ(m.ui.boxes.size(), 1u);
     EXPECT_EQ(m.ui.boxes[0].textUtf8, kInstallFailedText);

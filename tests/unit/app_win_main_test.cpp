@@ -8,6 +8,9 @@ namespace {
 using seeded::kProductKey64;
 using seeded::ProductKey;
 const char* const kPathNotFoundText = "指定されたパスが見つかりません。\r\n";
+const char* const kRestartText =
+    "USBドライバの削除を完了するには、Windowsを再起動する必要があります。\n"
+    "携帯電話をパソコンに接続する前に、Windowsを再起動してください。";
 
 // A Japanese Windows 7 PC with the install media beside the program.
 class WinMainTest : public ProductTest {
@@ -54,6 +57,69 @@ TEST_F(WinMainTest, InstallModeWithoutMediaShowsTheStagingErrorThenInstallFailed
     EXPECT_EQ(m.ui.boxes[1].captionUtf8, "210QX USB Driver");
     EXPECT_EQ(m.ui.boxes[1].style, (UINT)MB_ICONERROR);
     ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, QuietRunsShowNoBoxAndExitWithInstallerCodes) {
+    // Only a whole argument counts, in any case; a word or path that merely
+    // contains it runs as before (and -q is no switch).
+    for (const char* line : {"/quiet", "-QUIET /I", "/V \"-Quiet\" /R"}) {
+        EXPECT_EQ(RunProgram(line), 0) << line;
+        EXPECT_TRUE(m.ui.boxes.empty()) << line;
+    }
+    m.files.remove("C:\\Program Files\\210QX\\Drivers");
+    for (const char* line : {"/quiet", "/quiet /I"}) {
+        EXPECT_EQ(RunProgram(line), 1603) << line;
+        EXPECT_TRUE(m.ui.boxes.empty()) << line;
+    }
+    for (const char* line : {"/quietly", "\"C:\\a -quiet\"", "/quiet:yes", "C:\\x-quiet"}) {
+        m.ui.boxes.clear();
+        EXPECT_EQ(RunProgram(line), 0) << line;
+        EXPECT_EQ(m.ui.boxes.size(), 2u) << line;
+    }
+    BecomeStandardUser();
+    m.ui.boxes.clear();
+    EXPECT_EQ(RunProgram("/quiet /R"), 5);
+    EXPECT_TRUE(m.ui.boxes.empty());
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, AQuietSecondCopyInInstallModeEndsAtOnce) {
+    seeded::SeedEarlierInstallation(m);
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND first = m.ui.addWindow("#32770", "210QX USB Driver");
+    EXPECT_EQ(RunProgram("/quiet"), 1618);
+    EXPECT_TRUE(m.ui.window(first)->actions.empty());
+    EXPECT_TRUE(m.ui.boxes.empty());
+    EXPECT_TRUE(m.devices.exists(seeded::kPhoneDevices[0])) << "nothing is removed";
+    // In remove mode the second copy closes the first and runs, as without /quiet.
+    EXPECT_EQ(RunProgram("/quiet /R"), 0);
+    EXPECT_EQ(m.ui.window(first)->received.size(), 1u);
+    EXPECT_FALSE(m.devices.exists(seeded::kPhoneDevices[0]));
+}
+
+TEST_F(WinMainTest, ARemovedDeviceThatCouldNotStopAsksForARestart) {
+    struct Row {
+        const char* line;
+        winsim::StopRefusal inUse;
+        int exitCode;
+    };
+    for (const Row& row : {Row{"", winsim::StopRefusal::NeedsReboot, 0}, Row{"/R", winsim::StopRefusal::NeedsRestart, 0},
+                           Row{"/quiet", winsim::StopRefusal::NeedsRestart, 3010},
+                           Row{"/quiet /R", winsim::StopRefusal::NeedsReboot, 3010}}) {
+        seeded::SeedEarlierInstallation(m);
+        m.devices.setInUse(seeded::kPhoneDevices[1], row.inUse);
+        m.ui.boxes.clear();
+        EXPECT_EQ(RunProgram(row.line), row.exitCode) << row.line;
+        EXPECT_FALSE(m.devices.exists(seeded::kPhoneDevices[1])) << row.line;
+        if (row.exitCode == 0) {
+            ExpectOneBox(kRestartText, MB_ICONINFORMATION);
+        } else {
+            EXPECT_TRUE(m.ui.boxes.empty()) << row.line;
+        }
+    }
+    // A device that stopped asks for nothing.
+    seeded::SeedEarlierInstallation(m);
+    EXPECT_EQ(RunProgram("/quiet"), 0);
 }
 
 TEST_F(WinMainTest, RemoveModeShowsNothing) {

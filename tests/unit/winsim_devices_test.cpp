@@ -229,6 +229,43 @@ TEST_F(WinsimDevices, RemovalDeletesTheKeysAndKeepsTheMemberInPlace) {
     EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
 }
 
+TEST_F(WinsimDevices, ADeviceInUseIsRemovedAndAsksForARestart) {
+    struct Row {
+        winsim::StopRefusal inUse;
+        DWORD flag;
+    };
+    for (const Row& row : {Row{winsim::StopRefusal::NeedsReboot, DWORD{DI_NEEDREBOOT}},
+                           Row{winsim::StopRefusal::NeedsRestart, DWORD{DI_NEEDRESTART}}}) {
+        winsim::Machine machine;
+        winsim::DeviceSpec phone = Device(kInterface, {"USB\\VID_1A2B&PID_3C4D&MI_00"}, true, kModemClass);
+        phone.inUse = row.inUse;
+        machine.devices.add(phone);
+        machine.devices.add(Device(kOtherPhone, {"USB\\VID_1A2B&PID_3C4E"}, true));
+        HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+        ASSERT_NE(set, INVALID_HANDLE_VALUE);
+        SP_DEVINFO_DATA data[2] = {Member(set, 0), Member(set, 1)};
+        SP_DEVINSTALL_PARAMS_A params = {};
+        params.cbSize = sizeof params;
+        for (SP_DEVINFO_DATA& device : data) {
+            ASSERT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set, &device));
+            ASSERT_TRUE(SetupDiGetDeviceInstallParamsA(set, &device, &params)) << GetLastError();
+            const bool inUse = device.DevInst == data[0].DevInst;
+            EXPECT_EQ(params.Flags, inUse ? row.flag : 0u);
+        }
+        // The keys go at once; the device node waits for the restart.
+        EXPECT_FALSE(machine.devices.exists(kInterface));
+        EXPECT_EQ(machine.devices.removedAtRestart(), std::vector<std::string>{"USB\\VID_1A2B&PID_3C4D&MI_00\\6&1F2E3D4C&0&0000"});
+        ASSERT_TRUE(SetupDiGetDeviceInstallParamsA(set, nullptr, &params));
+        EXPECT_EQ(params.Flags, row.flag) << "the set's parameters carry the flag too";
+        params.cbSize = 296;  // the 32-bit size is wrong in a 64-bit process
+        SetLastError(kSentinel);
+        EXPECT_FALSE(SetupDiGetDeviceInstallParamsA(set, nullptr, &params));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+        EXPECT_TRUE(SetupDiDestroyDeviceInfoList(set));
+        EXPECT_TRUE(machine.unimplemented.empty());
+    }
+}
+
 TEST_F(WinsimDevices, RemovalIsRefusedToA32BitProcessAndToUsers) {
     HDEVINFO set = SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
     ASSERT_NE(set, INVALID_HANDLE_VALUE);

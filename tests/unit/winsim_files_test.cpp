@@ -245,7 +245,14 @@ TEST_F(FilesTest, CreateFileReportsWhetherTheFileWasThere) {
     EXPECT_EQ(CreateFileA("C:\\new.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
-    EXPECT_EQ(CreateFileA("C:\\new.txt", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr), INVALID_HANDLE_VALUE);
+    // OPEN_ALWAYS opens what is there (hidden or not) and says so.
+    SetLastError(kSentinel);
+    h = CreateFileA("C:\\new.txt", GENERIC_READ, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ALREADY_EXISTS);
+    CloseHandle(h);
+    EXPECT_EQ(CreateFileA("C:\\new.txt", GENERIC_READ, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_CALL_NOT_IMPLEMENTED);
     m.unimplemented.clear();
 }

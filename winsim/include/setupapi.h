@@ -34,6 +34,31 @@ static_assert(sizeof(SP_DEVINFO_DATA) == 32, "SP_DEVINFO_DATA has its 64-bit Win
 
 #define DIF_REMOVE 0x00000005
 
+// Flags of SP_DEVINSTALL_PARAMS that the system sets: the change takes
+// effect only after Windows restarts (DI_NEEDRESTART) or the machine is
+// switched off and on again (DI_NEEDREBOOT).
+#define DI_NEEDRESTART 0x00000080
+#define DI_NEEDREBOOT 0x00000100
+
+typedef PVOID HSPFILEQ;
+typedef UINT(CALLBACK* PSP_FILE_CALLBACK_A)(PVOID Context, UINT Notification, UINT_PTR Param1, UINT_PTR Param2);
+
+typedef struct _SP_DEVINSTALL_PARAMS_A {
+    DWORD cbSize;
+    DWORD Flags;
+    DWORD FlagsEx;
+    HWND hwndParent;
+    PSP_FILE_CALLBACK_A InstallMsgHandler;
+    PVOID InstallMsgHandlerContext;
+    HSPFILEQ FileQueue;
+    ULONG_PTR ClassInstallReserved;
+    DWORD Reserved;
+    CHAR DriverPath[MAX_PATH];
+} SP_DEVINSTALL_PARAMS_A, *PSP_DEVINSTALL_PARAMS_A;
+
+// 296 bytes on 32-bit Windows (the header packs it to 1 byte there).
+static_assert(sizeof(SP_DEVINSTALL_PARAMS_A) == 320, "SP_DEVINSTALL_PARAMS_A has its 64-bit Windows layout");
+
 #define INF_STYLE_NONE 0x00000000
 #define INF_STYLE_OLDNT 0x00000001
 #define INF_STYLE_WIN4 0x00000002
@@ -65,6 +90,8 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
 BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet,
                                       PSP_DEVINFO_DATA DeviceInfoData);
 BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet);
+BOOL WINAPI SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                           PSP_DEVINSTALL_PARAMS_A DeviceInstallParams);
 // For tests that create phantom devices.
 HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND hwndParent);
 BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, LPCSTR DeviceName, const GUID* ClassGuid,

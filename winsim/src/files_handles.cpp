@@ -1,7 +1,8 @@
 // CreateFileA, ReadFile, WriteFile and GetFileSize: file handles over the
 // simulated file system, with what tests need to create and read files
 // (CREATE_ALWAYS, OPEN_EXISTING, GENERIC_READ and GENERIC_WRITE, or no
-// access at all to look at a file's attributes), and the null device.
+// access at all to look at a file's attributes), the null device, and what
+// a log needs (OPEN_ALWAYS, FILE_APPEND_DATA, FILE_FLAG_OPEN_REPARSE_POINT).
 // Other dispositions, access rights and flags are not modelled.
 #include <cstring>
 #include <fstream>
@@ -29,6 +30,7 @@ struct OpenFile : winsim::KernelObject {
     bool canRead = false;
     bool canWrite = false;
     bool nullDevice = false;  // writes vanish, reads find the end at once
+    bool appendOnly = false;  // FILE_APPEND_DATA without GENERIC_WRITE: every write goes to the end
     uint64_t position = 0;
     ~OpenFile() override {
         if (files) files->close(openId);
@@ -52,10 +54,11 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
                           DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
     Machine& m = winsim::current();
     if (DWORD e = m.faults.check("CreateFileA")) return failHandle(m, e);
-    if ((dwDesiredAccess & ~(GENERIC_READ | GENERIC_WRITE)) ||
+    if ((dwDesiredAccess & ~(GENERIC_READ | GENERIC_WRITE | FILE_APPEND_DATA)) ||
         (dwShareMode & ~(FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) ||
-        (dwCreationDisposition != CREATE_ALWAYS && dwCreationDisposition != OPEN_EXISTING) ||
-        (dwFlagsAndAttributes & ~kSettableAttributes) || hTemplateFile ||
+        (dwCreationDisposition != CREATE_ALWAYS && dwCreationDisposition != OPEN_EXISTING &&
+         dwCreationDisposition != OPEN_ALWAYS) ||
+        (dwFlagsAndAttributes & ~(kSettableAttributes | FILE_FLAG_OPEN_REPARSE_POINT)) || hTemplateFile ||
         (lpSecurityAttributes && lpSecurityAttributes->lpSecurityDescriptor)) {
         winsim::notImplemented("CreateFileA with access, sharing, disposition or flags beyond "
                                "GENERIC_READ/GENERIC_WRITE, CREATE_ALWAYS/OPEN_EXISTING and file attributes");
@@ -81,9 +84,17 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     // A folder opens only with FILE_FLAG_BACKUP_SEMANTICS.
     if (r.isDirectory) return failHandle(m, ERROR_ACCESS_DENIED);
 
+    // A link is opened itself only when the caller asks for that; where it
+    // points is not modelled.
+    if (r.exists && (m.files.attributes(path) & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        !(dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT)) {
+        winsim::notImplemented("CreateFileA following a link");
+        return INVALID_HANDLE_VALUE;
+    }
+    const bool appendOnly = (dwDesiredAccess & FILE_APPEND_DATA) && !(dwDesiredAccess & GENERIC_WRITE);
     winsim::OpenMode mode;
     mode.read = (dwDesiredAccess & GENERIC_READ) != 0;
-    mode.write = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    mode.write = (dwDesiredAccess & (GENERIC_WRITE | FILE_APPEND_DATA)) != 0;
     mode.share = dwShareMode;
     const bool existed = r.exists;
     if (dwCreationDisposition == OPEN_EXISTING && !existed) return failHandle(m, ERROR_FILE_NOT_FOUND);
@@ -98,6 +109,10 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         }
     }
     if (DWORD e = m.files.checkSharing(r.key, mode)) return failHandle(m, e);
+    if (dwCreationDisposition == OPEN_ALWAYS && !existed) {
+        if (DWORD e = m.files.tryWriteFile(path, std::string())) return failHandle(m, e);
+        m.files.setAttributes(path, (dwFlagsAndAttributes & ~FILE_ATTRIBUTE_NORMAL) | FILE_ATTRIBUTE_ARCHIVE);
+    }
     if (dwCreationDisposition == CREATE_ALWAYS) {
         // The file is created or emptied with the attributes asked for and
         // FILE_ATTRIBUTE_ARCHIVE.
@@ -108,12 +123,14 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
     auto file = std::make_shared<OpenFile>();
     if (DWORD e = m.files.open(r.key, mode, &file->openId)) return failHandle(m, e);
     file->files = &m.files;
-    // CREATE_ALWAYS reports whether the file was there before.
-    if (dwCreationDisposition == CREATE_ALWAYS) m.lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
+    // CREATE_ALWAYS and OPEN_ALWAYS report whether the file was there before.
+    if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS)
+        m.lastError = existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS;
     file->host = r.host;
     file->path = r.canonical;
     file->canRead = mode.read;
     file->canWrite = mode.write;
+    file->appendOnly = appendOnly;
     return m.handles.add(winsim::HandleKind::File, file);
 }
 
@@ -146,6 +163,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
         *lpNumberOfBytesWritten = nNumberOfBytesToWrite;
         return TRUE;
     }
+    if (file->appendOnly) file->position = hostSize(file->host);
     std::fstream out(file->host, std::ios::binary | std::ios::in | std::ios::out);
     out.seekp(static_cast<std::streamoff>(file->position));
     out.write(static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite);

@@ -13,14 +13,20 @@
 // member; SetupDiGetDeviceInstanceId on it fails with that code), and it
 // is why a caller may go on counting indexes after a removal.
 //
+// A member keeps its install parameters after DIF_REMOVE: the default
+// handler reports there that the device could not be stopped
+// (DI_NEEDREBOOT or DI_NEEDRESTART), and callers read them right after the
+// removal, so SetupDiGetDeviceInstallParamsA still answers for it.
+//
 // The functions set the last error on failure only; on success they leave
-// it as it was.
+// it as it was, except SetupDiDestroyDeviceInfoList, which sets it to 0.
 #include <setupapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +48,7 @@ struct Member {
     std::string instanceId;  // UTF-8
     GUID classGuid{};
     bool removed = false;
+    DWORD installFlags = 0;  // SP_DEVINSTALL_PARAMS_A.Flags
     // A member made by SetupDiCreateDeviceInfoA that SetupDiRegisterDeviceInfo
     // has not made permanent: its key goes with the set.
     bool registered = true;
@@ -49,6 +56,7 @@ struct Member {
 
 struct DeviceInfoSet : winsim::KernelObject {
     GUID classGuid{};  // all zero: the set has no class
+    DWORD installFlags = 0;  // the set's own install parameters
     std::vector<Member> members;
 };
 
@@ -114,10 +122,26 @@ Member* findMember(Machine& m, DeviceInfoSet& set, const SP_DEVINFO_DATA* data, 
     return nullptr;
 }
 
+// The member a caller's SP_DEVINFO_DATA names, removed or not.
+Member* findMemberOrRemoved(DeviceInfoSet& set, const SP_DEVINFO_DATA* data) {
+    if (!data || data->cbSize != sizeof(SP_DEVINFO_DATA) || !data->Reserved) return nullptr;
+    for (Member& member : set.members)
+        if (member.devNode == data->Reserved) return &member;
+    return nullptr;
+}
+
 void fillDeviceData(SP_DEVINFO_DATA* data, const Member& member) {
     data->ClassGuid = member.classGuid;
     data->DevInst = member.devNode;
     data->Reserved = member.devNode;
+}
+
+// The key under Control\Class of the member's class; empty when the
+// device has no class GUID.
+std::string classKeyPath(Machine& m, const Member& member) {
+    auto guid = m.registry.string(winsim::Devices::enumKeyPath(member.instanceId), "ClassGUID");
+    if (!guid || isNullGuid(parseGuid(*guid))) return std::string();
+    return std::string(winsim::Devices::kClassKey) + "\\" + *guid;
 }
 
 // The registry value behind each property that winsim models.
@@ -258,7 +282,12 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     // A size without a buffer is refused before the property is looked at.
     if (!PropertyBuffer && PropertyBufferSize) return fail(m, ERROR_INVALID_DATA);
 
-    auto value = m.registry.value(winsim::Devices::enumKeyPath(member->instanceId), valueName);
+    // The class name is the Class value of the device's class key: a device
+    // without a class, or of a class that is not installed, has none
+    // (Wine's tests show ERROR_INVALID_DATA for such a device on Windows).
+    const std::string key = Property == SPDRP_CLASS ? classKeyPath(m, *member)
+                                                     : winsim::Devices::enumKeyPath(member->instanceId);
+    auto value = key.empty() ? std::nullopt : m.registry.value(key, valueName);
     // A property the device does not have reads as invalid data.
     if (!value) return fail(m, ERROR_INVALID_DATA);
     // The ANSI function gives strings in the ANSI code page, and its sizes
@@ -304,9 +333,17 @@ BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO Devi
     // The default handler, SetupDiRemoveDevice, is for administrators only.
     if (!m.token.effective().hasAdministratorRights()) return fail(m, ERROR_ACCESS_DENIED);
     // No class installer or co-installer is modelled: the default handler
-    // removes the device, connected or not.
-    m.devices.remove(member->instanceId);
+    // removes the device, connected or not. A driver that cannot stop
+    // keeps the device node until the next restart; the handler still
+    // succeeds, and flags in the install parameters of the element and of
+    // the set ask the caller to restart Windows.
+    const winsim::StopRefusal refusal = m.devices.remove(member->instanceId);
     member->removed = true;
+    const DWORD flag = refusal == winsim::StopRefusal::NeedsReboot    ? DI_NEEDREBOOT
+                       : refusal == winsim::StopRefusal::NeedsRestart ? DI_NEEDRESTART
+                                                                      : 0;
+    member->installFlags |= flag;
+    set->installFlags |= flag;
     return TRUE;
 }
 
@@ -320,6 +357,27 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
         if (!member.registered && !member.removed && m.devices.exists(member.instanceId))
             m.devices.remove(member.instanceId);
     m.handles.close(DeviceInfoSet, winsim::HandleKind::DeviceInfoSet);
+    m.lastError = ERROR_SUCCESS;
+    return TRUE;
+}
+
+BOOL WINAPI SetupDiGetDeviceInstallParamsA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                           PSP_DEVINSTALL_PARAMS_A DeviceInstallParams) {
+    Machine& m = winsim::current();
+    if (DWORD e = m.faults.check("SetupDiGetDeviceInstallParamsA")) return fail(m, e);
+    auto set = findSet(m, DeviceInfoSet);
+    if (!set) return fail(m, ERROR_INVALID_HANDLE);
+    const Member* member = nullptr;
+    if (DeviceInfoData) {
+        member = findMemberOrRemoved(*set, DeviceInfoData);
+        if (!member) return fail(m, ERROR_INVALID_PARAMETER);
+    }
+    if (!DeviceInstallParams) return fail(m, ERROR_INVALID_PARAMETER);
+    // The structure's size must be this build's size exactly.
+    if (DeviceInstallParams->cbSize != sizeof(SP_DEVINSTALL_PARAMS_A)) return fail(m, ERROR_INVALID_USER_BUFFER);
+    std::memset(DeviceInstallParams, 0, sizeof(SP_DEVINSTALL_PARAMS_A));
+    DeviceInstallParams->cbSize = sizeof(SP_DEVINSTALL_PARAMS_A);
+    DeviceInstallParams->Flags = member ? member->installFlags : set->installFlags;
     return TRUE;
 }
 

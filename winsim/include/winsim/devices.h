@@ -13,6 +13,7 @@
 // case. The seeding API takes UTF-8.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,12 @@ class Registry;
 
 // What a test seeds: one device instance and, through `driver` and
 // `infPath`, its software (driver) key under Control\Class.
+// What DIF_REMOVE meets when it tries to stop a connected device's driver:
+// a phone with a port open in some program cannot be stopped, and the
+// removal is finished at the next restart. The two answers differ only in
+// the flag the removal leaves in the device's install parameters.
+enum class StopRefusal { None, NeedsReboot, NeedsRestart };
+
 struct DeviceSpec {
     std::string instanceId;                // enumerator\device\instance
     std::vector<std::string> hardwareIds;  // empty: no HardwareID value at all
@@ -31,6 +38,7 @@ struct DeviceSpec {
     std::string className;                 // "USB"; empty: no Class value
     std::string driver;                    // "{class guid}\\0003"; empty: no Driver value
     std::string infPath;                   // InfPath of the driver key ("oem12.inf"); needs `driver`
+    StopRefusal inUse = StopRefusal::None;  // in use, cannot stop; needs `present`
 };
 
 class Devices {
@@ -49,10 +57,17 @@ public:
     void add(const DeviceSpec& device);
     // Plugs the device in or out. The instance must exist.
     void setPresent(const std::string& instanceId, bool present);
+    // Plugs the device in with a port open, so that its driver cannot stop.
+    void setInUse(const std::string& instanceId, StopRefusal inUse);
 
     // --- inspection --------------------------------------------------------
     bool exists(const std::string& instanceId) const;
     bool isPresent(const std::string& instanceId) const;
+    // How a removal of the instance ends while it is connected and in use.
+    StopRefusal stopRefusal(const std::string& instanceId) const;
+    // Instances whose removal waits for the next restart, upper case, in
+    // the order they were removed.
+    const std::vector<std::string>& removedAtRestart() const { return removedAtRestart_; }
     // Every instance in the registry's order of enumerators, devices and
     // instances, as "ENUMERATOR\\Device\\Instance" in the case the keys
     // were created with.
@@ -65,7 +80,10 @@ public:
     // Enum key with everything below it, its driver key, the device key
     // above it when no other instance is left there, and its presence.
     // The enumerator key (USB, ROOT...) stays: Windows keeps those.
-    void remove(const std::string& instanceId);
+    // A connected device whose driver cannot stop loses its keys all the
+    // same; its device node goes at the next restart, and the answer says
+    // which flag the default handler sets (StopRefusal::None: none).
+    StopRefusal remove(const std::string& instanceId);
     // A number for one member of a device information set, unique on this
     // machine: SP_DEVINFO_DATA carries it to tell members apart.
     unsigned long allocateDevNode() { return nextDevNode_++; }
@@ -74,6 +92,8 @@ private:
     static std::string upper(const std::string& instanceId);
     Registry& registry_;
     std::set<std::string> present_;  // upper-case instance IDs
+    std::map<std::string, StopRefusal> inUse_;  // upper-case instance IDs
+    std::vector<std::string> removedAtRestart_;
     unsigned long nextDevNode_ = 1;
 };
 

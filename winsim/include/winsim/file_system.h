@@ -73,6 +73,13 @@ public:
     // read and its attributes changed, but not deleted, replaced or written
     // (ERROR_SHARING_VIOLATION).
     void setInUse(const std::string& path, bool inUse = true);
+    // A symbolic link to a file (FILE_ATTRIBUTE_REPARSE_POINT), such as a
+    // user might plant under a name an elevated program will write. Where
+    // it points is not modelled: only calls that act on the link itself
+    // accept it (GetFileAttributesA, DeleteFileA, MoveFileExA, CreateFileA
+    // with FILE_FLAG_OPEN_REPARSE_POINT); CreateFileA following it fails as
+    // not implemented.
+    void addFileLink(const std::string& path);
     // Removes a file, or a folder with everything in it, without checks.
     void remove(const std::string& path);
     // Copies a host file or folder tree (for example the sample media) into
@@ -101,6 +108,9 @@ public:
     DWORD tryCreateDirectory(const std::string& path);
     DWORD tryRemoveDirectory(const std::string& path);
     DWORD tryCopyFile(const std::string& from, const std::string& to, bool failIfExists);
+    // Renames a file (MoveFileExA within a volume); a link is renamed, not
+    // the file it points to.
+    DWORD tryMoveFile(const std::string& from, const std::string& to, bool replaceExisting);
     // The entries a search pattern (wildcards in the last component) matches,
     // in NTFS order, "." and ".." first where the folder has them.
     DWORD tryFind(const std::string& pattern, std::vector<FindEntry>* entries) const;

@@ -40,6 +40,12 @@ struct SystemInfo {
     UINT acp = 1252;  // ANSI code page: 1252 or 932
     LCID userDefaultLcid = 0x0409;  // language of system message texts
     std::string windowsDir = "C:\\WINDOWS";
+    // The local time GetLocalTime reports. The clock stands still: a test
+    // sets it, and every reading in a run gives the same time.
+    struct LocalTime {
+        WORD year = 2026, month = 12, dayOfWeek = 3, day = 9;
+        WORD hour = 10, minute = 30, second = 5, milliseconds = 0;
+    } localTime;
 
     // Presets for the releases the product tells apart. Each sets the
     // version fields above and windows64: false for the releases that had

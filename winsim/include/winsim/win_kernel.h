@@ -189,3 +189,24 @@ static_assert(sizeof(OSVERSIONINFOEXA) == 156, "OSVERSIONINFOEXA layout");
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
 BOOL WINAPI IsWow64Process(HANDLE hProcess, PBOOL Wow64Process);
+
+// --- the run log: appending, links, renaming, the clock ---------------------
+#define FILE_APPEND_DATA 0x00000004
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+
+BOOL WINAPI MoveFileExA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, DWORD dwFlags);
+
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek;
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
