@@ -190,7 +190,7 @@ std::string ForeignCorpus::NewDriverKey(winsim::Machine& m, const std::string& c
 void ForeignCorpus::SeedDevices(winsim::Machine& m, bool withInfs) {
     for (const Row& row : ReadList("devices.txt")) {
         if (row.size() != 6) throw std::runtime_error("corpus: devices.txt wants 6 fields per line");
-        winsim::DeviceSpec device;
+        winsim::DeviceSeed device;
         device.instanceId = row[0];
         if (row[1] != "-") device.hardwareIds = SplitEntries(row[1]);
         device.present = row[2] == "yes";
@@ -213,7 +213,7 @@ void ForeignCorpus::SeedPhoneDevices(winsim::Machine& m) {
         if (row.size() != 5) throw std::runtime_error("corpus: phone_devices.txt wants 5 fields per line");
         auto location = infLocations_.find(row[4]);
         if (location == infLocations_.end()) throw std::runtime_error("corpus: " + row[4] + " is not placed");
-        winsim::DeviceSpec device;
+        winsim::DeviceSeed device;
         device.instanceId = row[0];
         device.hardwareIds = SplitEntries(row[1]);
         device.classGuid = row[2];
@@ -230,7 +230,7 @@ void ForeignCorpus::SeedPhoneDevices(winsim::Machine& m) {
 void ForeignCorpus::SeedServices(winsim::Machine& m) {
     for (const Row& row : ReadList("services.txt")) {
         if (row.size() != 5) throw std::runtime_error("corpus: services.txt wants 5 fields per line");
-        winsim::ServiceSpec service;
+        winsim::ServiceSeed service;
         service.name = row[0];
         service.type = static_cast<DWORD>(std::stoul(row[1]));
         service.start = static_cast<DWORD>(std::stoul(row[2]));

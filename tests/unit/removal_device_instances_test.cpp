@@ -29,7 +29,7 @@ protected:
         InitContext();
         AddDevice(kRevisionLookAlike, {"USB\\VID_1A2B&PID_3C4D&REV_0100&MI_00"}, true, kModemClass);
         AddDevice(kOtherModel, {"USB\\VID_1A2B&PID_3C4E"}, false, kModemClass, kOtherModelDriver, "oem9.inf");
-        winsim::ServiceSpec service;
+        winsim::ServiceSeed service;
         service.name = "qtx0bus2";
         m.services.add(service);
         m.files.writeFile("C:\\WINDOWS\\system32\\drivers\\qtx0bus.sys.bak", "old");
@@ -52,14 +52,14 @@ protected:
 
     void AddDevice(const char* id, std::vector<std::string> hardwareIds, bool present,
                    const char* classGuid = kUsbClass, const char* driver = "", const char* infPath = "") {
-        winsim::DeviceSpec spec;
-        spec.instanceId = id;
-        spec.hardwareIds = std::move(hardwareIds);
-        spec.present = present;
-        spec.classGuid = classGuid;
-        spec.driver = driver;
-        spec.infPath = infPath;
-        m.devices.add(spec);
+        winsim::DeviceSeed seed;
+        seed.instanceId = id;
+        seed.hardwareIds = std::move(hardwareIds);
+        seed.present = present;
+        seed.classGuid = classGuid;
+        seed.driver = driver;
+        seed.infPath = infPath;
+        m.devices.add(seed);
     }
 
     // The phone as Plug and Play leaves it after one connection.

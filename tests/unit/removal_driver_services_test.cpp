@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         InitContext();
         AddService("qtx0bus2", true);
-        winsim::DeviceSpec device;
+        winsim::DeviceSeed device;
         device.instanceId = kRevisionLookAlike;
         device.hardwareIds = {"USB\\VID_1A2B&PID_3C4D&REV_0100&MI_00"};
         m.devices.add(device);
@@ -47,11 +47,11 @@ protected:
     }
 
     void AddService(const char* name, bool running = false) {
-        winsim::ServiceSpec spec;
-        spec.name = name;
-        spec.imagePath = std::string("\\SystemRoot\\System32\\drivers\\") + name + ".sys";
-        spec.running = running;
-        m.services.add(spec);
+        winsim::ServiceSeed seed;
+        seed.name = name;
+        seed.imagePath = std::string("\\SystemRoot\\System32\\drivers\\") + name + ".sys";
+        seed.running = running;
+        m.services.add(seed);
     }
 
     std::vector<std::string> Boxes() const {

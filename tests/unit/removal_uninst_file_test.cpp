@@ -34,7 +34,7 @@ protected:
         m.files.writeFile(std::string(kInf) + "oem9.PNF", "pnf");
         AddInstance(kRevisionLookAlike, std::string(kModemClass) + "\\0008", "oem9.inf");
         AddInstance(kOtherModel, std::string(kModemClass) + "\\0009", "oem9.inf");
-        winsim::ServiceSpec service;
+        winsim::ServiceSeed service;
         service.name = "qtx0bus2";
         m.services.add(service);
         handlesBefore_ = m.handles.openCount();
@@ -53,13 +53,13 @@ protected:
     }
 
     void AddInstance(const std::string& id, const std::string& driver, const std::string& infPath) {
-        winsim::DeviceSpec spec;
-        spec.instanceId = id;
-        spec.hardwareIds = {id.substr(0, id.rfind('\\'))};
-        spec.classGuid = kUsbClass;
-        spec.driver = driver;
-        spec.infPath = infPath;
-        m.devices.add(spec);
+        winsim::DeviceSeed seed;
+        seed.instanceId = id;
+        seed.hardwareIds = {id.substr(0, id.rfind('\\'))};
+        seed.classGuid = kUsbClass;
+        seed.driver = driver;
+        seed.infPath = infPath;
+        m.devices.add(seed);
     }
 
     void WriteSysFiles(const char* folder) {

@@ -22,7 +22,7 @@ protected:
         // Look-alikes with driver keys of their own.
         AddInstance(kRevisionLookAlike, std::string(kModemClass) + "\\0008", "oem8.inf");
         AddInstance(kOtherModel, std::string(kModemClass) + "\\0009", "oem9.inf");
-        winsim::ServiceSpec service;
+        winsim::ServiceSeed service;
         service.name = "qtx0bus2";
         m.services.add(service);
         m.files.writeFile("C:\\WINDOWS\\system32\\drivers\\qtx0bus.sys.bak", "old");
@@ -47,13 +47,13 @@ protected:
     // An instance whose Driver value is `driver` (none when empty) and, when
     // `infPath` is given, whose driver key holds that InfPath.
     void AddInstance(const std::string& id, const std::string& driver, const std::string& infPath = "") {
-        winsim::DeviceSpec spec;
-        spec.instanceId = id;
-        spec.hardwareIds = {id.substr(0, id.rfind('\\'))};
-        spec.classGuid = kUsbClass;
-        spec.driver = driver;
-        spec.infPath = infPath;
-        m.devices.add(spec);
+        winsim::DeviceSeed seed;
+        seed.instanceId = id;
+        seed.hardwareIds = {id.substr(0, id.rfind('\\'))};
+        seed.classGuid = kUsbClass;
+        seed.driver = driver;
+        seed.infPath = infPath;
+        m.devices.add(seed);
     }
 
     // FindInfName's result and name.

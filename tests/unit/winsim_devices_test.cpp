@@ -20,15 +20,15 @@ const char kComposite[] = "USB\\VID_1A2B&PID_3C4D\\5&2A3B4C5D&0&1";
 const char kInterface[] = "USB\\VID_1A2B&PID_3C4D&MI_00\\6&1F2E3D4C&0&0000";
 const char kOtherPhone[] = "USB\\VID_1A2B&PID_3C4E\\5&11111111&0&2";
 
-winsim::DeviceSpec Device(const char* id, std::vector<std::string> hardwareIds, bool present,
+winsim::DeviceSeed Device(const char* id, std::vector<std::string> hardwareIds, bool present,
                           const char* classGuid = kUsbClass, const char* driver = "") {
-    winsim::DeviceSpec spec;
-    spec.instanceId = id;
-    spec.hardwareIds = std::move(hardwareIds);
-    spec.present = present;
-    spec.classGuid = classGuid;
-    spec.driver = driver;
-    return spec;
+    winsim::DeviceSeed seed;
+    seed.instanceId = id;
+    seed.hardwareIds = std::move(hardwareIds);
+    seed.present = present;
+    seed.classGuid = classGuid;
+    seed.driver = driver;
+    return seed;
 }
 
 // The instance IDs of a set's members, read back through the registry so
@@ -237,7 +237,7 @@ TEST_F(WinsimDevices, ADeviceInUseIsRemovedAndAsksForARestart) {
     for (const Row& row : {Row{winsim::StopRefusal::NeedsReboot, DWORD{DI_NEEDREBOOT}},
                            Row{winsim::StopRefusal::NeedsRestart, DWORD{DI_NEEDRESTART}}}) {
         winsim::Machine machine;
-        winsim::DeviceSpec phone = Device(kInterface, {"USB\\VID_1A2B&PID_3C4D&MI_00"}, true, kModemClass);
+        winsim::DeviceSeed phone = Device(kInterface, {"USB\\VID_1A2B&PID_3C4D&MI_00"}, true, kModemClass);
         phone.inUse = row.inUse;
         machine.devices.add(phone);
         machine.devices.add(Device(kOtherPhone, {"USB\\VID_1A2B&PID_3C4E"}, true));

@@ -489,7 +489,7 @@ TEST_F(DriverStoreTest, PackagesLiveInFoldersOfTheStoreFromVistaOn) {
 
 TEST_F(DriverStoreTest, APackageADeviceWasInstalledFromStaysUnlessForced) {
     ASSERT_EQ(stage(), "oem0.inf");
-    winsim::DeviceSpec device;
+    winsim::DeviceSeed device;
     device.instanceId = "USB\\VID_0001&PID_0002\\1";
     device.hardwareIds = {"USB\\VID_0001&PID_0002"};
     device.driver = "{36FC9E60-C465-11CF-8056-444553540000}\\0001";

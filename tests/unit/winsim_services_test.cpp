@@ -13,12 +13,12 @@ namespace {
 
 constexpr DWORD kSentinel = 0xdeadbeef;
 
-winsim::ServiceSpec Driver(const char* name, bool running = false) {
-    winsim::ServiceSpec spec;
-    spec.name = name;
-    spec.imagePath = std::string("\\SystemRoot\\System32\\drivers\\") + name + ".sys";
-    spec.running = running;
-    return spec;
+winsim::ServiceSeed Driver(const char* name, bool running = false) {
+    winsim::ServiceSeed seed;
+    seed.name = name;
+    seed.imagePath = std::string("\\SystemRoot\\System32\\drivers\\") + name + ".sys";
+    seed.running = running;
+    return seed;
 }
 
 class WinsimServices : public ::testing::Test {

@@ -263,12 +263,12 @@ TEST_F(WinsimText932, LstrcmpiIgnoresCaseOfFullWidthLettersButNotWidthOrKana) {
     EXPECT_NE(lstrcmpiA(kHyouji, kHyou), 0);
 }
 
-std::string format(const char* spec, ...) {
+std::string format(const char* seed, ...) {
     char buffer[1100];
     std::memset(buffer, 'x', sizeof buffer);
     va_list args;
-    va_start(args, spec);
-    int n = wvsprintfA(buffer, spec, args);
+    va_start(args, seed);
+    int n = wvsprintfA(buffer, seed, args);
     va_end(args);
     EXPECT_EQ(n, static_cast<int>(std::strlen(buffer)));
     return buffer;

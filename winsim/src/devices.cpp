@@ -24,7 +24,7 @@ std::string Devices::upper(const std::string& instanceId) { return registryUpper
 
 std::string Devices::enumKeyPath(const std::string& instanceId) { return std::string(kEnumKey) + "\\" + instanceId; }
 
-void Devices::add(const DeviceSpec& device) {
+void Devices::add(const DeviceSeed& device) {
     if (!isInstanceId(device.instanceId))
         throw std::invalid_argument("winsim devices: not an instance ID (enumerator\\device\\instance): " +
                                     device.instanceId);

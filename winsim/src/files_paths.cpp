@@ -13,7 +13,7 @@
 namespace winsim {
 namespace {
 
-bool isDriveSpec(const std::string& s) {
+bool startsWithDriveLetter(const std::string& s) {
     return s.size() >= 2 && std::isalpha(static_cast<unsigned char>(s[0])) && s[1] == ':';
 }
 
@@ -73,7 +73,7 @@ ParsedPath parseWindowsPath(const std::string& path, const std::string& currentD
     }
 
     std::string rest;
-    if (isDriveSpec(s)) {
+    if (startsWithDriveLetter(s)) {
         out.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(s[0])));
         rest = s.substr(2);
         // "X:name" is relative to the current directory when X is its drive;

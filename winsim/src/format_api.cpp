@@ -23,7 +23,7 @@ constexpr size_t kMaxOutput = kBufferBytes - 1;
 enum class Type { Unknown, Char, WideChar, String, WideString, Signed, Unsigned, Hex };
 enum class Size { Int, Short, Long, Wide, Int64, IntPtr };
 
-struct Spec {
+struct Directive {
     bool leftAlign = false;
     bool hexPrefix = false;
     bool zeroPad = false;
@@ -36,10 +36,10 @@ struct Spec {
 
 size_t clampField(size_t v) { return v > kMaxOutput ? kMaxOutput : v; }
 
-// Parses the specification after '%'; `p` is left on the type character,
+// Parses the directive after '%'; `p` is left on the type character,
 // or, for an unknown type, on the character to print as it stands.
-Spec parse(const char*& p) {
-    Spec s;
+Directive parse(const char*& p) {
+    Directive s;
     if (*p == '-') { s.leftAlign = true; ++p; }
     if (*p == '#') { s.hexPrefix = true; ++p; }
     if (*p == '0') { s.zeroPad = true; ++p; }
@@ -98,7 +98,7 @@ void pad(std::string& out, size_t from, size_t to) {
 }
 
 // Appends one formatted field; returns false for an unknown type.
-bool formatField(std::string& out, const Spec& s, va_list& args) {
+bool formatField(std::string& out, const Directive& s, va_list& args) {
     std::string body;  // the text of the field without its padding
     switch (s.type) {
     case Type::Unknown:
@@ -170,9 +170,9 @@ bool formatField(std::string& out, const Spec& s, va_list& args) {
     return true;
 }
 
-int format(LPSTR buffer, LPCSTR spec, va_list& args) {
+int format(LPSTR buffer, LPCSTR pattern, va_list& args) {
     std::string out;
-    const char* p = spec;
+    const char* p = pattern;
     while (*p && out.size() <= kMaxOutput) {
         if (*p != '%') {
             out += *p++;
@@ -183,7 +183,7 @@ int format(LPSTR buffer, LPCSTR spec, va_list& args) {
             out += *p++;
             continue;
         }
-        Spec s = parse(p);
+        Directive s = parse(p);
         // An unknown type character stays in the format and is printed as
         // an ordinary character on the next turn.
         if (formatField(out, s, args)) ++p;
@@ -196,18 +196,18 @@ int format(LPSTR buffer, LPCSTR spec, va_list& args) {
 
 }  // namespace
 
-int WINAPIV wsprintfA(LPSTR buffer, LPCSTR spec, ...) {
+int WINAPIV wsprintfA(LPSTR buffer, LPCSTR pattern, ...) {
     va_list args;
-    va_start(args, spec);
-    int n = format(buffer, spec, args);
+    va_start(args, pattern);
+    int n = format(buffer, pattern, args);
     va_end(args);
     return n;
 }
 
-int WINAPI wvsprintfA(LPSTR buffer, LPCSTR spec, va_list arglist) {
+int WINAPI wvsprintfA(LPSTR buffer, LPCSTR pattern, va_list arglist) {
     va_list args;
     va_copy(args, arglist);
-    int n = format(buffer, spec, args);
+    int n = format(buffer, pattern, args);
     va_end(args);
     return n;
 }

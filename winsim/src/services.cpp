@@ -19,7 +19,7 @@ std::string Services::upper(const std::string& name) { return registryUpper(name
 
 std::string Services::keyPath(const std::string& name) { return std::string(kServicesKey) + "\\" + name; }
 
-void Services::add(const ServiceSpec& service) {
+void Services::add(const ServiceSeed& service) {
     if (service.name.empty() || service.name.find_first_of("\\/") != std::string::npos)
         throw std::invalid_argument("winsim services: not a service name: " + service.name);
     const std::string key = keyPath(service.name);

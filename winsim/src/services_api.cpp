@@ -194,13 +194,13 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE hSCManager, LPCSTR lpServiceName, LPCS
             return failHandle(m, ERROR_DUPLICATE_SERVICE_NAME);
     }
 
-    winsim::ServiceSpec spec;
-    spec.name = name;
-    spec.type = dwServiceType;
-    spec.start = dwStartType;
-    spec.errorControl = dwErrorControl;
-    spec.imagePath = winsim::acpToUtf8(lpBinaryPathName);
-    m.services.add(spec);
+    winsim::ServiceSeed seed;
+    seed.name = name;
+    seed.type = dwServiceType;
+    seed.start = dwStartType;
+    seed.errorControl = dwErrorControl;
+    seed.imagePath = winsim::acpToUtf8(lpBinaryPathName);
+    m.services.add(seed);
     if (lpDisplayName) m.registry.setString(winsim::Services::keyPath(name), "DisplayName", display);
     return newServiceHandle(m, name, mapServiceRights(dwDesiredAccess));
 }

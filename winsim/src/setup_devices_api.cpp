@@ -423,10 +423,10 @@ BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, LPCSTR DeviceName, 
 
     // The new device is written to the registry at once (its properties
     // live there), but stays a phantom of this set until it is registered.
-    winsim::DeviceSpec spec;
-    spec.instanceId = id;
-    spec.classGuid = guidText(*ClassGuid);
-    m.devices.add(spec);
+    winsim::DeviceSeed seed;
+    seed.instanceId = id;
+    seed.classGuid = guidText(*ClassGuid);
+    m.devices.add(seed);
     if (DeviceDescription)
         m.registry.setString(winsim::Devices::enumKeyPath(id), "DeviceDesc", winsim::acpToUtf8(DeviceDescription));
     Member member;

@@ -30,7 +30,7 @@ class Registry;
 // the flag the removal leaves in the device's install parameters.
 enum class StopRefusal { None, NeedsReboot, NeedsRestart };
 
-struct DeviceSpec {
+struct DeviceSeed {
     std::string instanceId;                // enumerator\device\instance
     std::vector<std::string> hardwareIds;  // empty: no HardwareID value at all
     bool present = false;                  // connected now
@@ -54,7 +54,7 @@ public:
     // --- seeding -----------------------------------------------------------
     // Writes the instance's Enum key (and its driver key when `driver` and
     // `infPath` are given) and records whether it is connected.
-    void add(const DeviceSpec& device);
+    void add(const DeviceSeed& device);
     // Plugs the device in or out. The instance must exist.
     void setPresent(const std::string& instanceId, bool present);
     // Plugs the device in with a port open, so that its driver cannot stop.

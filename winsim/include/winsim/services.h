@@ -31,7 +31,7 @@ namespace winsim {
 
 class Registry;
 
-struct ServiceSpec {
+struct ServiceSeed {
     std::string name;
     DWORD type = 0x00000001;          // SERVICE_KERNEL_DRIVER
     DWORD start = 0x00000003;         // SERVICE_DEMAND_START
@@ -49,7 +49,7 @@ public:
     // --- seeding -----------------------------------------------------------
     // Writes the service's key, enters it into the manager's database (as
     // if it was there when Windows started) and records whether it runs.
-    void add(const ServiceSpec& service);
+    void add(const ServiceSeed& service);
     // Starts or stops the service (a driver loaded or unloaded). Stopping a
     // service marked for deletion with no open handle completes the
     // deletion.
