@@ -22,12 +22,15 @@ target_link_libraries(usb210qx PRIVATE ${WINDOWS_SYSTEM_LIBRARIES})
 # The static runtime libraries carry debug information of their own; the
 # shipped program leaves it out (it is about three quarters of the file).
 target_link_options(usb210qx PRIVATE $<$<CONFIG:Release,MinSizeRel>:-s>)
-# A small program: optimised for size, each function and datum in a section
-# of its own so that the linker drops what nothing calls, and no C++
-# exceptions or run-time type information (the product uses neither; the
-# runtime's exception machinery is most of what static linking brings in).
+# A small program: optimised for size, each function in a section of its
+# own so that the linker drops what nothing calls, and no C++ exceptions or
+# run-time type information (the product uses neither; the runtime's
+# exception machinery is most of what static linking brings in). Data keeps
+# its usual sections: with -fdata-sections MinGW's gcc puts zero-filled
+# globals in .data sections, so a buffer such as the run log's would be
+# stored in the file byte for byte instead of taking room in .bss only.
 target_compile_options(usb210qx PRIVATE $<$<CONFIG:Release,MinSizeRel>:-Os>
-  -ffunction-sections -fdata-sections -fno-exceptions -fno-rtti)
+  -ffunction-sections -fno-exceptions -fno-rtti)
 target_link_options(usb210qx PRIVATE -Wl,--gc-sections)
 
 # The shipped install media, laid out in media/ of the build tree by
