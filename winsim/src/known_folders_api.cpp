@@ -52,8 +52,13 @@ HRESULT WINAPI SHGetKnownFolderPath(REFKNOWNFOLDERID rfid, DWORD dwFlags, HANDLE
     // is reported as a missing file and no path is returned.
     if ((dwFlags & kFlagCreate) && !m.files.isDirectory(folder->path)) {
         std::vector<std::string> missing;
-        for (std::string path = folder->path; !m.files.isDirectory(path); path = path.substr(0, path.rfind('\\')))
+        for (std::string path = folder->path; !m.files.isDirectory(path);) {
             missing.push_back(path);
+            // Up to the folder below the drive's root, which ends the walk.
+            const size_t slash = path.rfind('\\');
+            if (slash == std::string::npos || slash <= 2) break;
+            path.resize(slash);
+        }
         for (auto it = missing.rbegin(); it != missing.rend(); ++it)
             if (DWORD error = m.files.tryCreateDirectory(*it)) return asHresult(error);
     }

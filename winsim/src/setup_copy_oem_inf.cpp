@@ -105,7 +105,7 @@ std::string identicalInfInFolder(Machine& m, const std::string& infFolder, const
     if (m.files.tryFind(infFolder + "\\*.inf", &entries) != 0) return std::string();
     for (const winsim::FindEntry& entry : entries) {
         if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        const std::string path = infFolder + "\\" + entry.name;
+        std::string path = infFolder + "\\" + entry.name;
         std::string existing;
         if (m.files.tryReadFile(path, &existing) == 0 && existing == content) return path;
     }
