@@ -4,6 +4,7 @@
 
 #include "app/wow64_relaunch.h"
 #include "res/resource.h"
+#include "sysaccess/local_buffer.h"
 #include "sysaccess/path_text.h"
 
 namespace {
@@ -75,18 +76,15 @@ void AppendWindowsVersion(Line& line) {
 void WriteAsUtf8(HANDLE log, const char* ansi, int length) {
     DWORD written = 0;
     const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
-    auto* wide = wideLength > 0 ? static_cast<WCHAR*>(LocalAlloc(LMEM_FIXED, wideLength * sizeof(WCHAR))) : nullptr;
-    if (wide && MultiByteToWideChar(CP_ACP, 0, ansi, length, wide, wideLength) == wideLength) {
-        const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-        auto* utf8 = utf8Length > 0 ? static_cast<char*>(LocalAlloc(LMEM_FIXED, utf8Length)) : nullptr;
-        const bool converted =
-            utf8 && WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, utf8Length, nullptr, nullptr) == utf8Length;
-        if (converted) WriteFile(log, utf8, static_cast<DWORD>(utf8Length), &written, nullptr);
-        if (utf8) LocalFree(utf8);
-        LocalFree(wide);
-        if (converted) return;
-    } else if (wide) {
-        LocalFree(wide);
+    LocalBuffer<WCHAR> wide(wideLength > 0 ? static_cast<size_t>(wideLength) : 0);
+    if (wide.get() && MultiByteToWideChar(CP_ACP, 0, ansi, length, wide.get(), wideLength) == wideLength) {
+        const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.get(), wideLength, nullptr, 0, nullptr, nullptr);
+        LocalBuffer<char> utf8(utf8Length > 0 ? static_cast<size_t>(utf8Length) : 0);
+        if (utf8.get() && WideCharToMultiByte(CP_UTF8, 0, wide.get(), wideLength, utf8.get(), utf8Length, nullptr,
+                                              nullptr) == utf8Length) {
+            WriteFile(log, utf8.get(), static_cast<DWORD>(utf8Length), &written, nullptr);
+            return;
+        }
     }
     WriteFile(log, ansi, static_cast<DWORD>(length), &written, nullptr);
 }
