@@ -10,8 +10,11 @@ set -euo pipefail
 # wine32:i386 is Wine's 32-bit part: with it a 64-bit prefix runs the
 # shipped 32-bit program beside the 64-bit one, as 64-bit Windows does
 # (WoW64). It needs the i386 architecture added to dpkg first.
+# osslsigncode signs and verifies the shipped programs (Authenticode);
+# openssl reads the signing certificate and makes the signing test's
+# throwaway one.
 packages=(cmake g++ make googletest libgtest-dev mingw-w64 wine wine64 wine32:i386
-          clang libclang-rt-14-dev clang-tidy cppcheck python3)
+          clang libclang-rt-14-dev clang-tidy cppcheck python3 osslsigncode openssl)
 
 missing=()
 for package in "${packages[@]}"; do
