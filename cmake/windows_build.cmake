@@ -131,6 +131,17 @@ add_executable(conformance_tests
 target_include_directories(conformance_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/conformance)
 target_link_libraries(conformance_tests PRIVATE gtest ${WINDOWS_SYSTEM_LIBRARIES})
 
+# The stand-in that shows one of the program's boxes outside the situation
+# that produces it, for the pictures of scripts/screenshots.sh: the
+# program's message code and what it needs, with the program's resources.
+add_executable(box_standin WIN32 tools/box_standin.cpp
+  app/app_context.cpp app/messages.cpp app/placeholders.cpp app/product_settings.cpp
+  app/run_log.cpp app/run_outcome.cpp app/wow64_relaunch.cpp
+  sysaccess/path_text.cpp sysaccess/version_info.cpp
+  ${PROGRAM_RESOURCE_SCRIPT})
+target_include_directories(box_standin PRIVATE ${PRODUCT_INCLUDE_DIRS})
+target_link_libraries(box_standin PRIVATE ${WINDOWS_SYSTEM_LIBRARIES})
+
 # The Wine harness. The i686 build runs only its conformance tests there:
 # the program's end-to-end tests, and the benchmark, are the x86_64
 # build's, which does the work on 64-bit Windows.
