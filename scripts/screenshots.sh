@@ -60,11 +60,7 @@ if ! { cmake --preset windows && cmake --build --preset windows --target usb210q
     exit 1
 fi
 
-# The harness's Wine helpers; their probe of Wine's 32-bit part runs
-# commands that may fail, so they are read with errexit off.
-set +e
 source tests/e2e/wine_lib.sh
-set -e
 prefix=$repository/build/windows/wine/screenshots
 folder=$prefix/drive_c/boxes
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

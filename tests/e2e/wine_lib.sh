@@ -41,9 +41,10 @@ wine32_probe() {
         return 0
     fi
     local answer status
-    answer=$(timeout --kill-after=5 20 bash -c 'exec "$0" --version' "$WINE32_LOADER" 2>&1)
-    status=$?
-    answer=$(printf '%s' "$answer" | grep -v '^$' | head -n 1)
+    # Written to hold under `set -e` in the script that sources this file.
+    status=0
+    answer=$(timeout --kill-after=5 20 bash -c 'exec "$0" --version' "$WINE32_LOADER" 2>&1) || status=$?
+    answer=$(printf '%s' "$answer" | grep -v '^$' | head -n 1) || true
     # bash names the file and the line of its -c text before the error.
     answer=${answer#"$WINE32_LOADER: line 1: "}
     if [ "$status" = 0 ] && [[ "$answer" == wine-* ]]; then
