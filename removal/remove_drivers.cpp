@@ -2,7 +2,6 @@
 
 #include "app/environment.h"
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/oem_inf_store.h"
 #include "removal/device_instances.h"
 #include "removal/device_metadata_removal.h"
@@ -11,6 +10,7 @@
 #include "removal/uninst_file.h"
 #include "res/resource.h"
 #include "sysaccess/reg_key.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // The run log in the Windows folder: its lines, its roll-over past 1 MB,
 // and its refusal of a link planted under its name.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,23 @@ protected:
 };
 
 TEST_F(RunLogTest, AQuietRunLogsWhatItDidWhatFailedAndItsExitCode) {
-    m.system.localTime = {2026, 12, 9, 9, 8, 7, 6, 0};
+    m.system.localTime = {2026, 12, 3, 9, 8, 7, 6, 0};  // a Wednesday
     m.files.remove("C:\\Program Files\\210QX\\Drivers");
+    // Each pnputil.exe, reading the log as it starts, finds every line made
+    // before it there.
+    std::vector<std::string> seenByPnpUtil;
+    m.processes.setBehaviour(winsim::Processes::kPnpUtilPath, [&](const std::string& line, winsim::Machine& machine) {
+        seenByPnpUtil.emplace_back();
+        EXPECT_EQ(machine.files.tryReadFile(kLog, &seenByPnpUtil.back()), 0u);
+        return winsim::runPnpUtil(line, machine);
+    });
     ASSERT_EQ(RunProgram("/quiet"), 1603);
+    const std::string text = m.files.read(kLog).value_or("");
+    ASSERT_EQ(seenByPnpUtil.size(), 3u);
+    for (size_t i = 0, at = 0; i < seenByPnpUtil.size(); ++i, ++at) {
+        at = text.find("\tpnputil\t", at);
+        EXPECT_EQ(seenByPnpUtil[i], text.substr(0, text.rfind('\n', at) + 1));
+    }
     const auto lines = LogLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines.front(), "2026-12-09 08:07:06\tstart\t210QX_USB 1.0.0.2\tWindows 6.1.7601\t64-bit\t/quiet");
@@ -90,12 +105,34 @@ TEST_F(RunLogTest, EachRunAppendsAndAFullLogMakesWayForTheNext) {
     EXPECT_EQ(LogLines().front().substr(19, 7), "\tstart\t");
 }
 
-TEST_F(RunLogTest, ALinkUnderTheLogsNameIsNeverWritten) {
+TEST_F(RunLogTest, ALinkOrAFolderUnderTheLogsNameIsNeverWritten) {
+    // The log's path is checked by the call right before its opening.
+    m.faults.clear();
+    RunProgram("/quiet /R");
+    const std::vector<std::string> calls = m.faults.callLog();
+    const auto open = std::find(calls.begin(), calls.end(), "CreateFileA");
+    ASSERT_NE(open, calls.end());
+    ASSERT_EQ(*(open - 1), "GetFileAttributesA");
+
+    m.files.remove(kLog);
     m.files.addFileLink(kLog);
     EXPECT_EQ(RunProgram("/quiet /R"), 0);
     EXPECT_EQ(m.files.read(kLog), std::optional<std::string>(""));
     EXPECT_TRUE(m.files.attributes(kLog) & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_TRUE(m.unimplemented.empty()) << "the link was never followed";
+
+    // A link planted after the check, which then found nothing, is opened
+    // as itself.
+    m.faults.clear();
+    m.faults.failCallNumber(open - 1 - calls.begin(), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RunProgram("/quiet /R"), 0);
+    EXPECT_TRUE(m.unimplemented.empty()) << "the link was never followed";
+
+    // A folder of that name stays as it is.
+    m.files.remove(kLog);
+    m.files.writeFile(std::string(kLog) + "\\kept", "kept");
+    EXPECT_EQ(RunProgram("/quiet /R"), 0);
+    EXPECT_EQ(m.files.read(std::string(kLog) + "\\kept"), std::optional<std::string>("kept"));
     EXPECT_FALSE(m.files.exists(kOldLog));
 }
 
