@@ -219,6 +219,8 @@ TEST_F(LauncherTest, OnlyTheExactStringPropertyGetsOneSentMessage) {
     m.ui.window(exact)->addProperty("CDROMLauncher", nullptr);
     HWND atom = Window("atom");
     m.ui.window(atom)->addProperty(static_cast<WORD>(0x1234), nullptr);
+    // A string atom's number in place of a name is passed over unread.
+    m.ui.window(atom)->addProperty(static_cast<WORD>(0xC123), nullptr);
     HWND none = Window("none");
 
     NotifyLauncherWindows();
