@@ -50,8 +50,7 @@ TEST(LogFile, OpenAlwaysCreatesOnceAndAppendDataWritesAtTheEnd) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the file was there";
     Append(file, "second\r\n");
-    // Another program appends while this one holds the file, and a reader
-    // sees each write at once.
+    // Another program appends while this one holds the file; a reader sees all.
     HANDLE other = OpenForAppending(path);
     ASSERT_NE(other, INVALID_HANDLE_VALUE) << GetLastError();
     Append(other, "other\r\n");
