@@ -9,13 +9,13 @@
 #include "app/environment.h"
 #include "app/messages.h"
 #include "app/product_settings.h"
-#include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "app/wow64_relaunch.h"
 #include "install/install_sequence.h"
 #include "removal/remove_drivers.h"
 #include "res/resource.h"
 #include "sysaccess/reg_key.h"
+#include "sysaccess/run_log.h"
 
 AppContext g_appContext;
 
@@ -77,9 +77,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmd
     CommandLineSwitches switches;
     ScanCommandLine(lpCmdLine, switches);
     ResetRunOutcome(switches.quiet);
-    StartRunLog(lpCmdLine);
+    const bool wow64 = RunningUnderWow64();
+    StartRunLog(lpCmdLine, sizeof(void*) == 4 || wow64);
 
-    if (RunningUnderWow64()) {
+    if (wow64) {
         RunNativeBuild(lpCmdLine);
         return EndRun();
     }

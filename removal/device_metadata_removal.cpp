@@ -3,10 +3,10 @@
 #include <windows.h>
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/device_metadata.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 
