@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
-#   - the native build (simulated machine, sanitizers on) and its tests;
+#   - the native build (simulated machine, sanitizers on) and its tests,
+#     with one case of the fault sweep;
+#   - the fault sweep of every case, optimised and without sanitizers (the
+#     sweep preset);
 #   - the Windows x86_64 build and its tests under Wine: the conformance
 #     tests in code pages 1252 and 932, and the end-to-end smoke tests;
 #   - the Windows i686 build and its conformance tests, a 32-bit program in
@@ -58,10 +61,15 @@ step() {
     return 1
 }
 
+# The sweep preset builds the fault sweep alone, optimised and without the
+# sanitizers, and sweeps every case; the native build sweeps one case under
+# the sanitizers.
+presets=(native sweep windows windows-i686)
+
 # A preset that does not build is reported and its tests are skipped; the
 # other presets still build and run, so one broken area hides nothing else.
 built=()
-for preset in native windows windows-i686; do
+for preset in "${presets[@]}"; do
     step "configure-$preset" cmake --preset "$preset" &&
         step "build-$preset" cmake --build --preset "$preset" &&
         built+=("$preset")
@@ -70,7 +78,7 @@ done
 # Each test run's output is shown and kept; the summaries are repeated at
 # the end so that the last lines tell the result.
 runs=()
-for preset in native windows windows-i686; do
+for preset in "${presets[@]}"; do
     [[ " ${built[*]} " == *" $preset "* ]] || continue
     runs+=("$preset")
     echo
@@ -78,7 +86,7 @@ for preset in native windows windows-i686; do
     parallel=1
     # The native tests are independent processes; the Wine tests run one
     # prefix at a time.
-    [ "$preset" = native ] && parallel=$(nproc)
+    [ "$preset" = native ] || [ "$preset" = sweep ] && parallel=$(nproc)
     ctest --preset "$preset" --parallel "$parallel" 2>&1 | tee "$logs/ctest-$preset.log"
     [ "${PIPESTATUS[0]}" = 0 ] ||
         failed "$preset tests (output in $logs/ctest-$preset.log, each test's in build/$preset/Testing/Temporary/LastTest.log)"
@@ -98,7 +106,7 @@ if [ "${PIPESTATUS[0]}" = 0 ]; then analysis_result=passed; else analysis_result
 
 echo
 echo "===== summary"
-for preset in native windows windows-i686; do
+for preset in "${presets[@]}"; do
     [[ " ${built[*]} " == *" $preset "* ]] || echo "$preset: build FAILED"
 done
 echo "fuzz: $fuzz_result"
