@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/placeholders.h"
 #include "app/run_log.h"
+#include "sysaccess/preview.h"
 
 int GetByteType(const char* text, int index) {
     if (index < 0) return SingleByte;
@@ -142,6 +143,11 @@ int RemoveFile(const char* path) {
     // DeleteFileA would refuse it, but resetting its attributes first would
     // already have changed it.
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    // The attributes are reset before the deletion: a read-only file goes too.
+    if (PreviewMode()) {
+        LogWouldDeleteFile("file deleted", path);
+        return 1;
+    }
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return 0;
     if (!DeleteFileA(path)) return 0;
     LogEvent("file deleted", path);
