@@ -3,6 +3,7 @@
 #include "app/placeholders.h"
 #include "app/run_log.h"
 #include "app/run_outcome.h"
+#include "sysaccess/preview.h"
 
 int LoadResString(UINT id, char* buffer, int size) {
     const int n = LoadStringA(g_pAppContext->hInstance, id, buffer, size);
@@ -24,6 +25,11 @@ int ShowResMessage(HWND owner, UINT id, UINT style, va_list arguments) {
     FormatResString(id, text, arguments);
     char number[16];
     wsprintfA(number, "%u", id);
+    // A preview shows no error: it logs the one the run would show.
+    if (PreviewMode() && style == MB_ICONERROR) {
+        LogWouldMeet("message", number, text);
+        return IDOK;
+    }
     LogEvent("message", number, text);
     // In quiet mode nobody is there to answer: the log says it instead.
     if (QuietMode()) return IDOK;
@@ -31,6 +37,10 @@ int ShowResMessage(HWND owner, UINT id, UINT style, va_list arguments) {
 }
 
 void ShowSystemErrorText(DWORD code, const char* text) {
+    if (PreviewMode()) {
+        LogWouldMeetFailure(code, text);
+        return;
+    }
     LogFailure(code, text);
     if (!QuietMode()) MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
 }
