@@ -29,7 +29,7 @@ bool HasWholeArgument(const char* commandLine, const char* name) {
     for (;;) {
         while (*p == ' ' || *p == '\t') ++p;
         if (!*p) return false;
-        char word[kWordSize];
+        char word[kWordSize] = {};
         int length = 0;
         bool quoted = false;
         for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {

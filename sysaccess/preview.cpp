@@ -56,7 +56,7 @@ Record g_record;
 // "would " and the real run's event name.
 void LogWould(const char* event, const char* field, const char* detail) {
     char wouldEvent[64] = "would ";
-    AppendStringLimited(wouldEvent, event, sizeof(wouldEvent) - 1);
+    AppendStringLimited(wouldEvent, event, static_cast<int>(sizeof(wouldEvent)) - 1);
     LogEvent(wouldEvent, field, detail);
 }
 
