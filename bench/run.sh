@@ -90,6 +90,7 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) 
 least() { printf '%s\n' "$@" | sort -g | head -n 1; }
 
 bash scripts/install_deps.sh || exit 1
+wine32_summary
 
 # --- Builds: Release, without sanitizers, in trees of their own.
 build() {
@@ -133,7 +134,7 @@ program_windows='C:\Program Files\210QX\USB\210QX_USB.exe'
 seed_prefix() {
     local size=$1 prefix=$wine_folder/machine-$1 folder=$bench/machines/$1
     local stamp
-    stamp="${machine_digest[$size]} $(wine --version 2>/dev/null)"
+    stamp="${machine_digest[$size]} $("$WINE64" --version 2>/dev/null) wine32-$wine32"
     if [ -f "$prefix/.bench-ready" ] && [ "$(cat "$prefix/.bench-ready")" = "$stamp" ]; then
         echo "  prefix of scale $size: kept from an earlier run ($prefix)"
         return 0
@@ -141,13 +142,16 @@ seed_prefix() {
     local start=$(now) seeded
     wine_stop "$prefix"
     rm -rf "$prefix"
-    cp -a "$wine_folder/template" "$prefix"
+    if ! cp -a "$(wine_template_for "$wine_folder/template")" "$prefix"; then
+        echo "run.sh: the template prefix could not be copied to $prefix (see cp's message above)" >&2
+        return 1
+    fi
     rm -f "$prefix/.template-ready"
-    wine_call "$prefix" 932 30 wineserver -p || return 1
+    wine_keep_server "$prefix" || return 1
     cp -r "$folder/inf/." "$prefix/drive_c/windows/inf/"
     mkdir -p "$prefix/drive_c/bench"
     cp "$folder/machine.reg" "$prefix/drive_c/bench/machine.reg"
-    if ! wine_call "$prefix" 932 1200 wine reg import 'C:\bench\machine.reg' /reg:64 >"$logs/reg-import-$size.log" 2>&1; then
+    if ! wine_call "$prefix" 932 1200 "$WINE" reg import 'C:\bench\machine.reg' /reg:64 >"$logs/reg-import-$size.log" 2>&1; then
         echo "run.sh: reg import of the machine of scale $size failed (see $logs/reg-import-$size.log)" >&2
         return 1
     fi
@@ -165,9 +169,9 @@ seed_prefix() {
 # prepared prefix and returns its exit code.
 run_program_under_test() {
     if [ "$1" = program ]; then
-        (cd "$drive_c/Program Files/210QX/USB" && wine_call "$prefix" 932 "$run_timeout" wine "$program_windows" </dev/null)
+        (cd "$drive_c/Program Files/210QX/USB" && wine_call "$prefix" 932 "$run_timeout" "$WINE" "$program_windows" </dev/null)
     else
-        wine_call "$prefix" 932 "$run_timeout" wine 'C:\bench\bench_floor.exe' 'C:\Program Files\210QX\Drivers' \
+        wine_call "$prefix" 932 "$run_timeout" "$WINE" 'C:\bench\bench_floor.exe' 'C:\Program Files\210QX\Drivers' \
             'C:\bench\floor.txt' </dev/null
     fi
 }
@@ -213,12 +217,12 @@ run_once() {
     # scale: a first program cut short by `timeout` takes the unfinished
     # boot with it, and every later program of the prefix then waits for
     # that boot for ever.
-    if ! wine_call "$prefix" 932 "$boot_timeout" wine 'C:\bench\bench_floor.exe' --empty; then
+    if ! wine_call "$prefix" 932 "$boot_timeout" "$WINE" 'C:\bench\bench_floor.exe' --empty; then
         problem "Wine did not start a program in the prefix of scale $size within $boot_timeout s"
         return 1
     fi
     local start=$(now)
-    wine_call "$prefix" 932 120 wine 'C:\bench\bench_floor.exe' --empty
+    wine_call "$prefix" 932 120 "$WINE" 'C:\bench\bench_floor.exe' --empty
     run_empty=$(elapsed "$start" "$(now)")
     watcher_start "$prefix" "$windows/tests/e2e/box_watcher.exe" || return 1
 
@@ -249,7 +253,7 @@ run_once() {
 
 if [ "$run_wine" = 1 ]; then
     echo
-    echo "== Under Wine ($(wine --version 2>/dev/null))"
+    echo "== Under Wine ($("$WINE64" --version 2>/dev/null), loader $WINE)"
     bash tests/e2e/make_template.sh "$wine_folder/template" || exit 1
     for size in "${sizes[@]}"; do
         read -r infs oems devices services <"$bench/machines/$size/size.txt"

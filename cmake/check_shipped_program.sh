@@ -14,7 +14,7 @@ if ! "$objdump" -f "$program" | grep -q "file format $format\$"; then
     echo "$program: not a $format image" >&2
     exit 1
 fi
-size=$(stat -c %s "$program")
+size=$(stat -c %s "$program") || { echo "$program: its size cannot be read" >&2; exit 1; }
 if [ "$size" -gt "$limit" ]; then
     echo "$program: $size bytes, more than the $limit allowed" >&2
     exit 1

@@ -39,3 +39,7 @@ add_subdirectory(tests/unit)
 add_subdirectory(tests/conformance)
 add_subdirectory(tests/sweep)
 add_subdirectory(bench)
+
+# Every message box the program can show has its picture in docs/boxes/,
+# made by scripts/screenshots.sh and shown in README.md.
+add_test(NAME box_pictures COMMAND sh ${CMAKE_SOURCE_DIR}/tests/docs/box_pictures_test.sh ${CMAKE_SOURCE_DIR})

@@ -43,6 +43,23 @@ target_link_options(usb210qx PRIVATE -Wl,--gc-sections)
 # toolchain and the program only; it is not part of the default build.
 # Each copy is checked to be a PE image of the machine its name promises,
 # of at most 200 KB, importing system DLLs only.
+#
+# Configured with a code-signing certificate, the target then signs both
+# programs (Authenticode, SHA-256) and verifies each signature against that
+# certificate; a signature that does not verify fails the build:
+#   -DSIGNING_PKCS12=<file>          the certificate with its key (.pfx/.p12)
+#   -DSIGNING_PASSWORD_FILE=<file>   a file whose first line is the password;
+#                                    osslsigncode and openssl read it there,
+#                                    so only the file's path reaches the
+#                                    cache, a command line or a log
+#   -DSIGNING_TIMESTAMP_URL=<url>    an RFC 3161 time-stamp server (a release
+#                                    needs one: see README.md)
+# Without them nothing is signed.
+set(SIGNING_PKCS12 "" CACHE FILEPATH "Code-signing certificate and key (PKCS#12) for the shipped programs")
+set(SIGNING_PASSWORD_FILE "" CACHE FILEPATH "File holding the PKCS#12 password")
+set(SIGNING_TIMESTAMP_URL "" CACHE STRING "RFC 3161 time-stamp server for the signatures")
+# The name Windows shows for a signed program in the elevation prompt.
+set(SIGNING_DESCRIPTION "210QX USB Driver")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   include(ExternalProject)
   ExternalProject_Add(program_i686
@@ -60,6 +77,18 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(USB_MEDIA_FOLDER ${CMAKE_BINARY_DIR}/media)
   set(USB_PROGRAM_32 ${USB_MEDIA_FOLDER}/USB/210QX_USB.exe)
   set(USB_PROGRAM_64 ${USB_MEDIA_FOLDER}/USB/210QX_USB_x64.exe)
+  set(USB_MEDIA_SIGNING)
+  if(SIGNING_PKCS12)
+    foreach(file SIGNING_PKCS12 SIGNING_PASSWORD_FILE)
+      if(NOT EXISTS "${${file}}")
+        message(FATAL_ERROR "${file}: no such file \"${${file}}\" (both SIGNING_PKCS12 and SIGNING_PASSWORD_FILE are needed)")
+      endif()
+    endforeach()
+    foreach(program ${USB_PROGRAM_32} ${USB_PROGRAM_64})
+      list(APPEND USB_MEDIA_SIGNING COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/sign_program.sh sign ${program}
+           ${SIGNING_PKCS12} ${SIGNING_PASSWORD_FILE} ${SIGNING_DESCRIPTION} ${SIGNING_TIMESTAMP_URL})
+    endforeach()
+  endif()
   add_custom_target(usb_media
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${USB_MEDIA_FOLDER}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${USB_MEDIA_FOLDER}/USB
@@ -69,6 +98,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/media/metadata ${USB_MEDIA_FOLDER}/metadata
     COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check_shipped_program.sh ${CMAKE_OBJDUMP} ${USB_PROGRAM_32} pei-i386
     COMMAND sh ${CMAKE_SOURCE_DIR}/cmake/check_shipped_program.sh ${CMAKE_OBJDUMP} ${USB_PROGRAM_64} pei-x86-64
+    ${USB_MEDIA_SIGNING}
     DEPENDS usb210qx program_i686
     COMMENT "Laying out the install media in ${USB_MEDIA_FOLDER}"
     VERBATIM)
@@ -101,6 +131,17 @@ add_executable(conformance_tests
 target_include_directories(conformance_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/conformance)
 target_link_libraries(conformance_tests PRIVATE gtest ${WINDOWS_SYSTEM_LIBRARIES})
 
+# The stand-in that shows one of the program's boxes outside the situation
+# that produces it, for the pictures of scripts/screenshots.sh: the
+# program's message code and what it needs, with the program's resources.
+add_executable(box_standin WIN32 tools/box_standin.cpp
+  app/app_context.cpp app/messages.cpp app/placeholders.cpp app/product_settings.cpp
+  app/run_log.cpp app/run_outcome.cpp app/wow64_relaunch.cpp
+  sysaccess/path_text.cpp sysaccess/version_info.cpp
+  ${PROGRAM_RESOURCE_SCRIPT})
+target_include_directories(box_standin PRIVATE ${PRODUCT_INCLUDE_DIRS})
+target_link_libraries(box_standin PRIVATE ${WINDOWS_SYSTEM_LIBRARIES})
+
 # The Wine harness. The i686 build runs only its conformance tests there:
 # the program's end-to-end tests, and the benchmark, are the x86_64
 # build's, which does the work on 64-bit Windows.
@@ -109,4 +150,6 @@ add_subdirectory(tests/e2e)
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   # The benchmark's floor program (bench/run.sh).
   add_subdirectory(bench)
+  # The signing of the install media's programs, tried on copies.
+  add_subdirectory(tests/signing)
 endif()

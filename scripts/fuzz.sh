@@ -29,7 +29,7 @@ mkdir -p "$logs"
 
 if ! { cmake -S fuzz -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
        cmake --build "$build" -j "$(nproc)"; } >"$logs/build.log" 2>&1; then
-    echo "fuzz: the build failed (full output in $logs/build.log)"
+    echo "fuzz: the build failed (full output in $logs/build.log)" >&2
     grep -m 20 -E 'error|Error' "$logs/build.log" | sed 's/^/    /'
     exit 1
 fi
@@ -39,7 +39,7 @@ fi
 # than a disk. The folder goes when the run ends.
 shm=/dev/shm
 [ -d "$shm" ] && [ -w "$shm" ] || shm=${TMPDIR:-/tmp}
-TMPDIR=$(mktemp -d "$shm/fuzz-XXXXXX") || exit 1
+TMPDIR=$(mktemp -d "$shm/fuzz-XXXXXX") || { echo "fuzz: no work folder could be made in $shm" >&2; exit 1; }
 export TMPDIR
 trap 'rm -rf "$TMPDIR"' EXIT
 

@@ -22,43 +22,64 @@
 # the exit code.
 # The prefix is kept in build/windows/wine/run for a look afterwards.
 # RUN_TIMEOUT (seconds, default 120) ends a program that does not finish.
+#
+# On a machine whose kernel cannot run 32-bit programs, Wine's 32-bit part
+# cannot start (tests/e2e/wine_lib.sh probes it; WINE32=off answers no
+# anywhere): the script then says so and starts USB\210QX_USB_x64.exe of
+# the same layout directly, the program the 32-bit one hands the run to.
+#
+# Every stop before the end names its step and cause on stderr, and where
+# the whole output is. The script exits with the program's exit code.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 source tests/e2e/wine_lib.sh
 source tests/e2e/seed/seed_lib.sh
 
-bash scripts/install_deps.sh || exit 1
+# stop <step> <cause>: ends the script with the one line that says why.
+stop() {
+    echo "run.sh: stopped at $1: $2" >&2
+    stopped=1
+    exit 1
+}
+stopped=0
+# A stop that no step explained still gets its line.
+trap 'status=$?; [ "$status" = 0 ] || [ "$stopped" = 1 ] || echo "run.sh: stopped with exit code $status at line $LINENO (messages above)" >&2' EXIT
 
-mkdir -p build/logs
+bash scripts/install_deps.sh || stop "installing the packages" "scripts/install_deps.sh failed (its messages are above)"
+echo "$(wine32_summary)"
+
+mkdir -p build/logs || stop "making build/logs" "mkdir failed"
 log=build/logs/run-build.log
 echo "Building the install media (output in $log)"
 if ! { cmake --preset windows &&
        cmake --build --preset windows --target usb_media box_watcher seed_devices launcher_window pnputil_standin; } \
         >"$log" 2>&1; then
     tail -n 60 "$log"
-    echo "run.sh: the Windows build failed (full output in $log)" >&2
-    exit 1
+    stop "the Windows build" "cmake failed (full output in $log)"
 fi
 
 helpers=$root/build/windows/tests/e2e
 wine_folder=$root/build/windows/wine
-template=$wine_folder/template
 prefix=$wine_folder/run
 drive_c=$prefix/drive_c
-bash tests/e2e/make_template.sh "$template" || exit 1
+bash tests/e2e/make_template.sh "$wine_folder/template" ||
+    stop "the template prefix" "tests/e2e/make_template.sh failed (its messages are above)"
 
 echo "Preparing a Japanese 64-bit Windows 7 in $prefix"
-wine_copy_template "$template" "$prefix" || exit 1
-trap 'launchers_stop "$prefix"; watcher_stop "$prefix"; wine_stop "$prefix"' EXIT
-trap 'exit 1' INT TERM
-wine_call "$prefix" 932 30 wineserver -p || exit 1
-seed_earlier_installation "$prefix" "$helpers/seed_devices.exe" || exit 1
-install_media "$prefix" build/windows/media "Program Files/210QX" || exit 1
-install_pnputil "$prefix" "$helpers/pnputil.exe"
-watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
+wine_copy_template "$wine_folder/template" "$prefix" || stop "the prefix" "the template could not be copied"
+trap 'status=$?; launchers_stop "$prefix"; watcher_stop "$prefix"; wine_stop "$prefix"
+      [ "$status" = 0 ] || [ "$stopped" = 1 ] || echo "run.sh: stopped with exit code $status (messages above)" >&2' EXIT
+trap 'stop "an interruption" "a signal ended the run"' INT TERM
+wine_keep_server "$prefix" || stop "the prefix" "its wineserver did not start"
+seed_earlier_installation "$prefix" "$helpers/seed_devices.exe" ||
+    stop "seeding the earlier installation" "see the message above"
+install_media "$prefix" build/windows/media "Program Files/210QX" || stop "laying out the media" "see the message above"
+install_pnputil "$prefix" "$helpers/pnputil.exe" || stop "installing the pnputil.exe stand-in" "see the message above"
+watcher_start "$prefix" "$helpers/box_watcher.exe" || stop "starting the message-box watcher" "see the message above"
 [ -n "${BOX_ANSWER:-}" ] && printf '%s' "$BOX_ANSWER" >"$drive_c/e2e/answer"
-launcher_start "$prefix" "$helpers/launcher_window.exe" CDROMLauncher launcher || exit 1
+launcher_start "$prefix" "$helpers/launcher_window.exe" CDROMLauncher launcher ||
+    stop "starting the launcher window" "see the message above"
 
 state_before=$wine_folder/run.before
 state_after=$wine_folder/run.after
@@ -175,16 +196,24 @@ show_foreign_items() {
     done
 }
 
-bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_before" || exit 1
+bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_before" ||
+    stop "recording the machine before the run" "see the message above"
 echo
 echo "Before the run, the machine holds"
 show_machine "$state_before"
 echo "  and ${#seed_foreign_items[@]} items of other products that look like the phone's"
 
 echo
-echo "Running C:\\Program Files\\210QX\\USB\\210QX_USB.exe${*:+ $*} (the 32-bit program; 64-bit Windows 7, code page 932)"
+if [ "$wine32" = yes ]; then
+    program='C:\Program Files\210QX\USB\210QX_USB.exe'
+    echo "Running $program${*:+ $*} (the 32-bit program; 64-bit Windows 7, code page 932)"
+else
+    program='C:\Program Files\210QX\USB\210QX_USB_x64.exe'
+    echo "This machine cannot run 32-bit programs, so the 64-bit program that 210QX_USB.exe hands the run to starts directly:"
+    echo "Running $program${*:+ $*} (64-bit Windows 7, code page 932)"
+fi
 (cd "$drive_c/Program Files/210QX/USB" &&
-    wine_call "$prefix" 932 "${RUN_TIMEOUT:-120}" wine 'C:\Program Files\210QX\USB\210QX_USB.exe' "$@" </dev/null)
+    wine_call "$prefix" 932 "${RUN_TIMEOUT:-120}" "$WINE" "$program" "$@" </dev/null)
 status=$?
 watcher_stop "$prefix"
 
@@ -200,7 +229,8 @@ else
     echo "exit code: $status"
 fi
 
-bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_after" || exit 1
+bash tests/e2e/observe.sh state "$prefix" "$helpers/seed_devices.exe" "$state_after" ||
+    stop "recording the machine after the run" "see the message above"
 launchers_stop "$prefix"
 echo
 echo "After the run, the machine holds"
@@ -234,4 +264,9 @@ echo "  - SHGetKnownFolderPath(FOLDERID_DeviceMetadataStore) fails, so the old m
 echo "    packages stay and none are deployed (Windows replaces them)."
 echo
 echo "(prefix kept in $prefix; every change: bash tests/e2e/observe.sh changes $state_before $state_after)"
+if [ "$status" != 0 ]; then
+    # Wine hands on the low byte of a Windows exit code (1603 arrives as 67).
+    echo "run.sh: the program ended with exit code $status (the low byte of its Windows exit code; the log above has the whole code)" >&2
+    stopped=1
+fi
 exit "$status"

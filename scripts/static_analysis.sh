@@ -24,7 +24,7 @@ out=build/static-analysis
 mkdir -p "$out"
 if [ ! -f "$db/compile_commands.json" ]; then
     cmake --preset native >"$out/configure.log" 2>&1 || {
-        echo "static analysis: configuring the native build failed (see $out/configure.log)"
+        echo "static analysis: configuring the native build failed (see $out/configure.log)" >&2
         exit 1
     }
 fi

@@ -69,9 +69,16 @@ take_state() {
     for tree in "${registry_trees[@]}"; do
         report+=(--key "$tree")
     done
+    # Devices, registry trees and services, as seen from inside. A report
+    # that fails must stop the observation: a state without them would show
+    # every device, key and service as gone.
+    if ! wine_call "$prefix" 932 60 "$WINE" "$seed_devices" "${report[@]}" >"$work/report" 2>"$work/report.err"; then
+        cat "$work/report.err" >&2
+        echo "observe.sh: $(basename "$seed_devices") report failed in $prefix, so no state was written to $out (its messages are above)" >&2
+        return 1
+    fi
     {
-        # Devices, registry trees and services, as seen from inside.
-        wine_call "$prefix" 932 60 wine "$seed_devices" "${report[@]}" | tr -d '\r'
+        tr -d '\r' <"$work/report"
 
         # Files. Wine shows a file without write permission as read-only
         # (root may write to it all the same, so the mode is what counts).

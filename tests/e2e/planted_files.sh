@@ -111,10 +111,10 @@ collect_markers() {
 
 # --- The machine, the program and the planted files.
 wine_copy_template "$template" "$prefix" || exit 1
-wine_call "$prefix" 932 30 wineserver -p || exit 1
+wine_keep_server "$prefix" || exit 1
 seed_earlier_installation "$prefix" "$helpers/seed_devices.exe" || exit 1
 install_program "$prefix" "$program" "Program Files/210QX" || exit 1
-install_pnputil "$prefix" "$helpers/pnputil.exe"
+install_pnputil "$prefix" "$helpers/pnputil.exe" || exit 1
 mkdir -p "$current_folder"
 for folder in "${plant_in[@]}"; do
     for name in "${planted_names[@]}"; do
@@ -126,7 +126,7 @@ watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
 # --- The run: install mode, from the download folder.
 echo "running $program_windows from $current_windows with WINEDLLOVERRIDES=$overrides"
 (cd "$current_folder" &&
-    wine_call "$prefix" 932 60 env WINEDLLOVERRIDES="$overrides" wine "$program_windows" </dev/null)
+    wine_call "$prefix" 932 60 env WINEDLLOVERRIDES="$overrides" "$WINE" "$program_windows" </dev/null)
 status=$?
 watcher_stop "$prefix"
 
@@ -167,7 +167,7 @@ for folder in "${plant_in[@]}"; do
     done
 done
 cp "$helpers/planted_probe.exe" "$control/planted_probe.exe"
-wine_call "$prefix" 932 60 env WINEDLLOVERRIDES="$overrides" wine 'C:\e2e\planted_probe.exe' "${probe_paths[@]}" </dev/null ||
+wine_call "$prefix" 932 60 env WINEDLLOVERRIDES="$overrides" "$WINE" 'C:\e2e\planted_probe.exe' "${probe_paths[@]}" </dev/null ||
     fail "the control could not load or start every planted file"
 seen_control=$(collect_markers | LC_ALL=C sort)
 expected_control_text=$(printf '%s\n' "${expected_control[@]}" | LC_ALL=C sort)

@@ -9,6 +9,10 @@
 # program that users start), USB\210QX_USB_x64.exe, Drivers and metadata.
 # The prefix is 64-bit with Wine's 32-bit part, so the 32-bit program runs
 # under WOW64 and hands the run to the 64-bit one, as on 64-bit Windows.
+# Where the 32-bit part cannot start (wine_lib.sh's probe, or WINE32=off),
+# every scenario starts USB\210QX_USB_x64.exe of the same layout directly,
+# as the XP scenario always does, with the same expectations; without_x64,
+# which is about the 32-bit program alone, is skipped (exit 77).
 #
 # The helper folder holds box_watcher.exe, seed_devices.exe,
 # launcher_window.exe and pnputil.exe (the stand-in) of the Windows build.
@@ -133,6 +137,7 @@ case $scenario in
         changes=win7_install
         ;;
     without_x64)
+        skip_without_wow64 "the scenario of the 32-bit program without the 64-bit one"
         media=without-x64
         flag_after=dword:00000001
         ;;
@@ -157,6 +162,10 @@ case $scenario in
         exit 2
         ;;
 esac
+
+# Without the 32-bit part, the 64-bit program that the 32-bit one would
+# hand the run to.
+[ "$wine32" = yes ] || entry=210QX_USB_x64.exe
 
 # The Windows path of the program, e.g. C:\Program Files\210QX\USB\210QX_USB.exe.
 program_windows="C:\\${folder//\//\\}\\USB\\$entry"
@@ -252,7 +261,7 @@ check_version() {
         *) expected=6.1 ;;
     esac
     local seen
-    seen=$(wine_call "$prefix" 932 30 wine cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
+    seen=$(wine_call "$prefix" 932 30 "$WINE" cmd /c ver 2>/dev/null | tr -d '\r' | grep -o '[0-9][0-9.]*' | head -n 1)
     [[ "$seen" == "$expected".* ]] || fail "the prefix reports Windows ${seen:-(nothing)}, not $expected"
 }
 
@@ -274,10 +283,10 @@ check_pnputil_standin() {
 # --- Seeding
 wine_copy_template "$template" "$prefix" || exit 1
 # The wineserver stays up between the many short wine calls of the case.
-wine_call "$prefix" 932 30 wineserver -p || exit 1
+wine_keep_server "$prefix" || exit 1
 seed_earlier_installation "$prefix" "$seed_tool" "$version" || exit 1
 install_media "$prefix" "$media_folder" "$folder" "$media" || exit 1
-install_pnputil "$prefix" "$helpers/pnputil.exe"
+install_pnputil "$prefix" "$helpers/pnputil.exe" || exit 1
 watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
 for launcher in "${launchers[@]}"; do
     launcher_start "$prefix" "$helpers/launcher_window.exe" "${launcher%%:*}" "${launcher#*:}" || exit 1
@@ -294,7 +303,7 @@ case $version in
     *) system="Windows 7" ;;
 esac
 echo "running $program_windows${switches[*]:+ ${switches[*]}} ($system, code page 932)"
-(cd "$program_folder" && wine_call "$prefix" 932 60 wine "$program_windows" "${switches[@]}" </dev/null)
+(cd "$program_folder" && wine_call "$prefix" 932 60 "$WINE" "$program_windows" "${switches[@]}" </dev/null)
 status=$?
 watcher_stop "$prefix"
 ran=$SECONDS

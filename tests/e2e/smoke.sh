@@ -53,7 +53,7 @@ setup_case() {
 run_program() {
     local seconds=$1
     shift
-    (cd "$program_folder" && wine_call "$prefix" 932 "$seconds" wine "$program_windows" "$@" </dev/null)
+    (cd "$program_folder" && wine_call "$prefix" 932 "$seconds" "$WINE" "$program_windows" "$@" </dev/null)
     status=$?
 }
 
@@ -127,7 +127,7 @@ case_install_mode() {
 
 case_second_instance() {
     setup_case hold
-    (cd "$program_folder" && wine_call "$prefix" 932 60 wine "$program_windows" </dev/null) &
+    (cd "$program_folder" && wine_call "$prefix" 932 60 "$WINE" "$program_windows" </dev/null) &
     local first_pid=$!
     wait_for_boxes 1 20
     if [ "$(box_count)" -lt 1 ]; then

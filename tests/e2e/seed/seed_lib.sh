@@ -62,7 +62,7 @@ seed_registry() {
             grep -v '^Windows Registry Editor' "$seed_folder/$source"
         done
     } | sed 's/$/\r/' | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } >"$folder/seed.reg"
-    if ! wine_call "$prefix" 932 60 wine reg import 'C:\e2e\seed\seed.reg' "/reg:$view" \
+    if ! wine_call "$prefix" 932 60 "$WINE" reg import 'C:\e2e\seed\seed.reg' "/reg:$view" \
             >"$folder/reg-import.log" 2>&1; then
         echo "seed_registry: reg import of $* failed" >&2
         return 1
@@ -78,7 +78,7 @@ seed_devices() {
     mkdir -p "$folder"
     for description in "$@"; do
         cp "$seed_folder/$description" "$folder/$description"
-        if ! wine_call "$prefix" 932 60 wine "$tool" seed "C:\\e2e\\seed\\$description"; then
+        if ! wine_call "$prefix" 932 60 "$WINE" "$tool" seed "C:\\e2e\\seed\\$description"; then
             echo "seed_devices: seeding $description failed" >&2
             return 1
         fi
@@ -178,8 +178,10 @@ seed_earlier_installation() {
 # "without-mdm2" the Drivers folder without qtx0mdm2.inf.
 install_program() {
     local prefix=$1 program=$2 folder="$1/drive_c/$3" media=${4:-full}
-    mkdir -p "$folder/USB"
-    cp "$program" "$folder/USB/210QX_USB.exe"
+    if ! mkdir -p "$folder/USB" || ! cp "$program" "$folder/USB/210QX_USB.exe"; then
+        echo "install_program: $program could not be copied to $folder/USB (see cp's message above)" >&2
+        return 1
+    fi
     install_media_folders "$folder" "$media"
 }
 
@@ -190,9 +192,12 @@ install_program() {
 # "without-x64" leaves the 64-bit program out.
 install_media() {
     local prefix=$1 built=$2 folder="$1/drive_c/$3" media=${4:-full}
-    mkdir -p "$folder/USB"
-    cp "$built/USB/210QX_USB.exe" "$folder/USB/"
-    [ "$media" = without-x64 ] || cp "$built/USB/210QX_USB_x64.exe" "$folder/USB/"
+    local programs=("$built/USB/210QX_USB.exe")
+    [ "$media" = without-x64 ] || programs+=("$built/USB/210QX_USB_x64.exe")
+    if ! mkdir -p "$folder/USB" || ! cp "${programs[@]}" "$folder/USB/"; then
+        echo "install_media: the programs of $built/USB could not be copied to $folder/USB (see cp's message above; is the usb_media target built?)" >&2
+        return 1
+    fi
     [ "$media" = without-x64 ] && media=full
     install_media_folders "$folder" "$media"
 }
@@ -203,8 +208,11 @@ install_media_folders() {
     local folder=$1 media=$2
     case $media in
         full | without-mdm2)
-            cp -r "$repository_folder/media/Drivers" "$repository_folder/media/metadata" "$folder/"
-            if [ "$media" = without-mdm2 ]; then rm "$folder/Drivers/qtx0mdm2.inf"; fi
+            if ! cp -r "$repository_folder/media/Drivers" "$repository_folder/media/metadata" "$folder/"; then
+                echo "install_media_folders: the sample media could not be copied to $folder (see cp's message above)" >&2
+                return 1
+            fi
+            if [ "$media" = without-mdm2 ]; then rm "$folder/Drivers/qtx0mdm2.inf" || return 1; fi
             ;;
         none) ;;
         *) echo "install_media_folders: unknown media \"$media\"" >&2; return 1 ;;
@@ -214,7 +222,10 @@ install_media_folders() {
 # install_pnputil <prefix> <pnputil.exe>: the stand-in for the system's
 # pnputil.exe, in C:\windows\system32.
 install_pnputil() {
-    cp "$2" "$1/drive_c/windows/system32/pnputil.exe"
+    if ! cp "$2" "$1/drive_c/windows/system32/pnputil.exe"; then
+        echo "install_pnputil: the stand-in $2 could not be copied into $1 (see cp's message above)" >&2
+        return 1
+    fi
 }
 
 # launcher_start <prefix> <launcher_window.exe> <property> <log name>
@@ -226,12 +237,12 @@ launcher_start() {
     local prefix=$1 tool=$2 property=$3 name=$4
     local folder="$prefix/drive_c/e2e/launchers"
     mkdir -p "$folder"
-    wine_call "$prefix" 932 600 wine "$tool" "$property" "C:\\e2e\\launchers\\$name.log" </dev/null &
+    wine_call "$prefix" 932 600 "$WINE" "$tool" "$property" "C:\\e2e\\launchers\\$name.log" </dev/null &
     launcher_pids+=($!)
     local tenths=300
     until [ -f "$folder/$name.log.ready" ]; do
         if [ "$tenths" -le 0 ]; then
-            echo "launcher_start: the launcher window $name did not start" >&2
+            echo "launcher_start: the launcher window $name ($tool) did not start in $prefix within 30 s (its messages, if any, are above)" >&2
             return 1
         fi
         sleep 0.1
