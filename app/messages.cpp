@@ -1,9 +1,11 @@
 #include "app/messages.h"
 
 #include "app/placeholders.h"
-#include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
+
+static_assert(kMessageTextSize + 64 <= kRunLogLineSize, "a message's log line holds its whole text");
 
 int LoadResString(UINT id, char* buffer, int size) {
     const int n = LoadStringA(g_pAppContext->hInstance, id, buffer, size);

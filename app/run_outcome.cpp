@@ -1,6 +1,5 @@
 #include "app/run_outcome.h"
 
-#include "app/run_log.h"
 #include "sysaccess/preview.h"
 
 namespace {
@@ -36,8 +35,7 @@ void NoteHandedOverExitCode(DWORD code) {
     g_outcome.handedOverCode = code;
 }
 
-void NoteHandOverOutcomeUnknown(DWORD error) {
-    LogFailure(error, "GetExitCodeProcess");
+void NoteHandOverOutcomeUnknown() {
     if (g_outcome.quiet) g_outcome.failed = true;
 }
 

@@ -34,7 +34,7 @@ void NoteHandedOverExitCode(DWORD code);
 // The 64-bit build ran, but its exit code could not be read: without
 // /quiet nothing changes (no box is shown for it); a quiet run cannot
 // report success it does not know of and ends with 1603.
-void NoteHandOverOutcomeUnknown(DWORD error);
+void NoteHandOverOutcomeUnknown();
 
 // The code the process ends with: 0 without /quiet.
 int RunExitCode();

@@ -10,7 +10,6 @@
 #include "app/environment.h"
 #include "app/messages.h"
 #include "app/product_settings.h"
-#include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "app/wow64_relaunch.h"
 #include "install/install_sequence.h"
@@ -19,6 +18,7 @@
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
+#include "sysaccess/run_log.h"
 
 AppContext g_appContext;
 
@@ -107,12 +107,13 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmd
     InitAppContext(hInstance, &g_appContext, IDS_PRODUCT_TITLE, IDS_WINDOW_CLASS, IDS_MUTEX_NAME);
     LoadProductSettings();
     ResetRunOutcome(switches.quiet);
-    StartRunLog(lpCmdLine);
+    const bool wow64 = RunningUnderWow64();
+    StartRunLog(lpCmdLine, sizeof(void*) == 4 || wow64);
 
     // The hand-over changes nothing, so a preview hands over as a run does
     // and the 64-bit build previews. One that cannot hand over has found
     // what the run would meet.
-    if (RunningUnderWow64()) {
+    if (wow64) {
         if (!RunNativeBuild(lpCmdLine) && PreviewMode()) ReportPreview();
         return EndRun();
     }

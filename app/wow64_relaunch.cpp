@@ -4,12 +4,12 @@
 
 #include "app/app_context.h"
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "res/resource.h"
 #include "sysaccess/local_buffer.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/proc_address.h"
+#include "sysaccess/run_log.h"
 
 bool RunningUnderWow64() {
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
@@ -31,9 +31,8 @@ bool RunNativeBuild(const char* commandLine) {
         return false;
     }
     ReleaseAppContext();
-    // The 64-bit build appends to the same log: this run's lines go first.
+    // The 64-bit build appends its lines to the log this process holds.
     LogEvent("hand over", path);
-    FlushRunLog();
 
     // "<path>" <the command line this copy was given>
     const char* arguments = commandLine ? commandLine : "";
@@ -60,10 +59,12 @@ bool RunNativeBuild(const char* commandLine) {
     WaitForSingleObject(process.hProcess, INFINITE);
     // Its exit code is the run's: /quiet went to it with the command line.
     DWORD exitCode = 0;
-    if (GetExitCodeProcess(process.hProcess, &exitCode))
+    if (GetExitCodeProcess(process.hProcess, &exitCode)) {
         NoteHandedOverExitCode(exitCode);
-    else
-        NoteHandOverOutcomeUnknown(GetLastError());
+    } else {
+        LogFailure(GetLastError(), "GetExitCodeProcess");
+        NoteHandOverOutcomeUnknown();
+    }
     CloseHandle(process.hProcess);
     return true;
 }

@@ -7,7 +7,6 @@ set(PRODUCT_SOURCES
   app/messages.cpp
   app/placeholders.cpp
   app/product_settings.cpp
-  app/run_log.cpp
   app/run_outcome.cpp
   app/win_main.cpp
   app/wow64_relaunch.cpp
@@ -15,6 +14,7 @@ set(PRODUCT_SOURCES
   sysaccess/preview.cpp
   sysaccess/reg_info.cpp
   sysaccess/reg_key.cpp
+  sysaccess/run_log.cpp
   sysaccess/system_folders.cpp
   sysaccess/version_info.cpp
   removal/device_instances.cpp

@@ -4,12 +4,12 @@
 #include <shlobj.h>
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/proc_address.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 

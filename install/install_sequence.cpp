@@ -5,10 +5,10 @@
 #include "app/environment.h"
 #include "install/device_metadata.h"
 #include "install/oem_inf_store.h"
-#include "app/run_log.h"
 #include "res/resource.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
+#include "sysaccess/run_log.h"
 
 int RunInstallSequence(int osCode, int explicitInstall) {
     CInstall store(osCode);

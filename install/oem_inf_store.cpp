@@ -8,11 +8,11 @@
 #include "app/app_context.h"
 #include "app/environment.h"
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 #include "sysaccess/system_folders.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <setupapi.h>
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "app/run_outcome.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 

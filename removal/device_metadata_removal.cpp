@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/device_metadata.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <setupapi.h>
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/oem_inf_store.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 

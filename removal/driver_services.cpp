@@ -1,9 +1,9 @@
 #include "removal/driver_services.h"
 
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 int DeleteDriverService(UINT serviceNameString) {
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);

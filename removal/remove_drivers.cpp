@@ -2,7 +2,6 @@
 
 #include "app/environment.h"
 #include "app/messages.h"
-#include "app/run_log.h"
 #include "install/oem_inf_store.h"
 #include "removal/device_instances.h"
 #include "removal/device_metadata_removal.h"
@@ -12,6 +11,7 @@
 #include "res/resource.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 
@@ -34,8 +34,12 @@ int DeleteAllDriverServices() {
     return result;
 }
 
-// Property names below 0xC000 are integer atoms, not strings.
-bool IsIntegerAtom(LPCSTR name) { return reinterpret_cast<ULONG_PTR>(name) < 0xC000; }
+// A property set by atom reaches the callback as that atom, in the low word
+// of the name with the high word zero; no string lives at such an address.
+// Integer atoms lie below 0xC000, but a string atom (0xC000 to 0xFFFF)
+// handed over as its number would be no string either, so every name
+// whose high word is zero is passed over.
+bool IsAtom(LPCSTR name) { return (reinterpret_cast<ULONG_PTR>(name) >> 16) == 0; }
 
 }  // namespace
 
@@ -99,7 +103,7 @@ BOOL CALLBACK LauncherWindowEnumProc(HWND window, LPARAM /*unused*/) {
 }
 
 BOOL CALLBACK LauncherPropEnumProc(HWND window, LPCSTR name, HANDLE /*data*/) {
-    if (IsIntegerAtom(name) || lstrcmpA(name, g_launcherPropName) != 0) return TRUE;
+    if (IsAtom(name) || lstrcmpA(name, g_launcherPropName) != 0) return TRUE;
     // Sent, not posted, so the launcher has handled the change before the
     // removal goes on; a launcher that hangs is given up on after a bounded
     // wait instead of holding the removal for ever.

@@ -2,8 +2,8 @@
 
 #include "app/messages.h"
 #include "app/placeholders.h"
-#include "app/run_log.h"
 #include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 int GetByteType(const char* text, int index) {
     if (index < 0) return SingleByte;

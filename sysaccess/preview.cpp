@@ -1,6 +1,6 @@
 #include "sysaccess/preview.h"
 
-#include "app/run_log.h"
+#include "sysaccess/run_log.h"
 #include "sysaccess/path_text.h"
 
 namespace {

@@ -18,6 +18,9 @@ constexpr REGSAM kProductKeyAccess = KEY_ALL_ACCESS | KEY_WOW64_32KEY;
 #else
 constexpr REGSAM kProductKeyAccess = KEY_ALL_ACCESS;
 #endif
+// The i686 build is the one Windows 2000 runs: it must ask for no view.
+static_assert(sizeof(void*) == 8 || (kProductKeyAccess & (KEY_WOW64_32KEY | KEY_WOW64_64KEY)) == 0,
+              "a 32-bit build passes no registry view flag");
 
 class CReg {
 public:

@@ -1,5 +1,6 @@
 // The file calls a program's own log relies on: appending to a file that
-// may or may not exist, and renaming a full log over an older one.
+// may or may not exist, from two programs at once, and renaming a full log
+// over an older one.
 #include <string>
 
 #include "conformance.h"
@@ -7,9 +8,10 @@
 namespace {
 
 // Opens the file as a log is opened: created when missing, every write at
-// its end, the file itself even if it is a link.
+// its end, the file itself even if it is a link, others free to read and
+// append meanwhile.
 HANDLE OpenForAppending(const std::string& path) {
-    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    return CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
@@ -20,7 +22,8 @@ void Append(HANDLE file, const std::string& text) {
 }
 
 std::string Content(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return "<missing " + std::to_string(GetLastError()) + ">";
     std::string content(GetFileSize(h, nullptr), '\0');
     DWORD read = 0;
@@ -47,10 +50,15 @@ TEST(LogFile, OpenAlwaysCreatesOnceAndAppendDataWritesAtTheEnd) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << GetLastError();
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the file was there";
     Append(file, "second\r\n");
+    // Another program appends while this one holds the file; a reader sees all.
+    HANDLE other = OpenForAppending(path);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE) << GetLastError();
+    Append(other, "other\r\n");
     Append(file, "third\r\n");
-    EXPECT_EQ(GetFileSize(file, nullptr), 22u);
+    EXPECT_EQ(Content(path), "first\r\nsecond\r\nother\r\nthird\r\n");
+    EXPECT_TRUE(CloseHandle(other));
+    EXPECT_EQ(GetFileSize(file, nullptr), 29u);
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(Content(path), "first\r\nsecond\r\nthird\r\n");
 }
 
 TEST(LogFile, MoveFileExReplacesTheOlderLogOnlyWhenAskedTo) {

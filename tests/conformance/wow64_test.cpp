@@ -139,8 +139,7 @@ TEST_F(Wow64Files, DriversEtcIsNotRedirected) {
     const std::string etc = windows_ + "\\System32\\drivers\\etc";
     CreateDirectoryA(etc.c_str(), nullptr);
     Create(etc + "\\conformance_wow64.txt");
-    EXPECT_TRUE(Exists(windows_ + "\\Sysnative\\drivers\\etc\\conformance_wow64.txt") ||
-                !conformance::Is32BitProcess());
+    EXPECT_EQ(Exists(windows_ + "\\Sysnative\\drivers\\etc\\conformance_wow64.txt"), conformance::Is32BitProcess());
     EXPECT_FALSE(Exists(windows_ + "\\SysWOW64\\drivers\\etc\\conformance_wow64.txt"));
     // The drivers folder itself is redirected. Windows has a
     // SysWOW64\drivers folder; a Wine prefix does not, so a 32-bit process

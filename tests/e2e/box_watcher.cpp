@@ -9,7 +9,10 @@
 //              UTF-8, with backslash, tab, CR and LF written as \\ \t \r \n;
 //              <buttons> lists the IDs of the box's push buttons, e.g. "1" or "6,7"
 //   ready      written once the watcher is polling
-//   hold       while this file exists, boxes are recorded but not answered
+//   hold       while this file exists, boxes are recorded but not answered;
+//              when it holds a number n, only the n-th box and those after it
+//              are held, so a test can look at the machine while a later box
+//              of a run waits
 //   answer     optional: the command ID to answer with (default IDOK)
 //   stop       the watcher exits once this file exists
 //
@@ -21,6 +24,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +35,7 @@ constexpr DWORD kPollMilliseconds = 50;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
 std::string g_folder;
-std::set<HWND> g_recorded;
+std::map<HWND, int> g_recorded;  // each box with its number
 std::set<HWND> g_answered;
 std::vector<HWND> g_visibleBoxes;
 int g_count = 0;
@@ -109,7 +113,7 @@ void AppendToLog(const std::string& line) {
     CloseHandle(log);
 }
 
-void Record(HWND box) {
+int Record(HWND box) {
     DWORD pid = 0;
     GetWindowThreadProcessId(box, &pid);
     std::string caption = ToUtf8(Caption(box));
@@ -117,6 +121,7 @@ void Record(HWND box) {
     ++g_count;
     AppendToLog(std::to_string(g_count) + "\t" + std::to_string(pid) + "\t" + Buttons(box) + "\t" + Escape(caption) +
                 "\t" + Escape(text) + "\n");
+    return g_count;
 }
 
 BOOL CALLBACK CollectBox(HWND window, LPARAM) {
@@ -126,15 +131,20 @@ BOOL CALLBACK CollectBox(HWND window, LPARAM) {
     return TRUE;
 }
 
-WPARAM AnswerId() {
-    HANDLE file = CreateFileA(ControlFile("answer").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+// The number in a control file, or 0 when it is missing or holds none.
+unsigned long ControlNumber(const char* name) {
+    HANDLE file = CreateFileA(ControlFile(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return IDOK;
+    if (file == INVALID_HANDLE_VALUE) return 0;
     char buffer[16] = {};
     DWORD read = 0;
     ReadFile(file, buffer, sizeof(buffer) - 1, &read, nullptr);
     CloseHandle(file);
-    unsigned long id = std::strtoul(buffer, nullptr, 10);
+    return std::strtoul(buffer, nullptr, 10);
+}
+
+WPARAM AnswerId() {
+    unsigned long id = ControlNumber("answer");
     return id != 0 ? (WPARAM)id : IDOK;
 }
 
@@ -142,9 +152,12 @@ void Poll() {
     g_visibleBoxes.clear();
     EnumWindows(CollectBox, 0);
     bool hold = FileExists("hold");
+    unsigned long holdFrom = hold ? ControlNumber("hold") : 0;
     for (HWND box : g_visibleBoxes) {
-        if (g_recorded.insert(box).second) Record(box);
-        if (!hold && g_answered.insert(box).second) PostMessageW(box, WM_COMMAND, AnswerId(), 0);
+        auto recorded = g_recorded.find(box);
+        int number = recorded != g_recorded.end() ? recorded->second : (g_recorded[box] = Record(box));
+        bool held = hold && (unsigned long)number >= holdFrom;
+        if (!held && g_answered.insert(box).second) PostMessageW(box, WM_COMMAND, AnswerId(), 0);
     }
 }
 

@@ -25,6 +25,9 @@
 #   - the program exits with 0 (with /quiet, the code the scenario expects);
 #   - the message boxes are those of expected/<boxes>.boxes;
 #   - the run's log (C:\windows\210QX_USB.log) ends with the exit code;
+#   - where the scenario holds a box (media_missing holds 17100), the log
+#     on disk while that box waits already holds the run's lines up to the
+#     box's message line, and afterwards only the exit line follows;
 #   - the changes between the two states are those of
 #     expected/<changes>.changes (which says, beside each Wine result that
 #     differs, what Windows does);
@@ -107,6 +110,7 @@ boxes=$scenario     # expected/<boxes>.boxes
 exit_expected=0     # the exit code: 0 unless /quiet asks for another
 flag_after=dword:00000000  # InstallFlag afterwards
 unchanged_items=()  # more items that must be there and stay as they are
+hold_box=""         # the number of a box the watcher holds while the log is read
 
 case $scenario in
     win7_install) ;;
@@ -130,6 +134,8 @@ case $scenario in
         ;;
     media_missing)
         media=none
+        # 17100, after the system-error box of the failed staging.
+        hold_box=2
         ;;
     media_incomplete)
         media=without-mdm2
@@ -259,6 +265,24 @@ check_run_log() {
     [ "$last" = "exit"$'\t'"$exit_expected" ] || fail "the log ends with \"$last\", not the exit code $exit_expected"
 }
 
+# While the held box waited, the log on disk held the run from its start
+# line through the removal's lines and the failure to the box's message
+# line; afterwards the exit line alone followed.
+check_held_log() {
+    local field event
+    field=$(cut -f2 <<<"$held_log")
+    for event in start "file deleted" "device removed" "service deleted" error; do
+        grep -qx "$event" <<<"$field" || fail "while box $hold_box waited, the log had no \"$event\" line"
+    done
+    [ "$(head -n 1 <<<"$field")" = start ] || fail "while box $hold_box waited, the log did not begin with its start line"
+    [[ "$(tail -n 1 <<<"$held_log" | cut -f2-3)" == "message"$'\t'"17100" ]] ||
+        fail "while box $hold_box waited, the log's last line was not message 17100"
+    local after
+    after=$(tr -d '\r' <"$run_log" 2>/dev/null)
+    [ "$after" = "$held_log"$'\n'"$(tail -n 1 <<<"$after")" ] && [[ "$(tail -n 1 <<<"$after")" == *$'\t'exit$'\t'* ]] ||
+        fail "after the held box, the log did not go on with the exit line alone"
+}
+
 # The Windows version that programs in the prefix are told, as `ver`
 # prints it (e.g. "Microsoft Windows 6.1.7601").
 check_version() {
@@ -301,7 +325,7 @@ wine_keep_server "$prefix" || exit 1
 seed_earlier_installation "$prefix" "$seed_tool" "$version" || exit 1
 install_media "$prefix" "$media_folder" "$folder" "$media" || exit 1
 install_pnputil "$prefix" "$helpers/pnputil.exe" || exit 1
-watcher_start "$prefix" "$helpers/box_watcher.exe" || exit 1
+watcher_start "$prefix" "$helpers/box_watcher.exe" ${hold_box:+"hold:$hold_box"} || exit 1
 for launcher in "${launchers[@]}"; do
     launcher_start "$prefix" "$helpers/launcher_window.exe" "${launcher%%:*}" "${launcher#*:}" || exit 1
 done
@@ -317,7 +341,21 @@ case $version in
     *) system="Windows 7" ;;
 esac
 echo "running $program_windows${switches[*]:+ ${switches[*]}} ($system, code page 932)"
-(cd "$program_folder" && wine_call "$prefix" 932 60 "$WINE" "$program_windows" "${switches[@]}" </dev/null)
+run_log="$prefix/drive_c/windows/210QX_USB.log"
+(cd "$program_folder" && wine_call "$prefix" 932 60 "$WINE" "$program_windows" "${switches[@]}" </dev/null) &
+program_pid=$!
+if [ -n "$hold_box" ]; then
+    # The log as it is on disk while the held box waits.
+    boxes_log="$prefix/drive_c/e2e/boxes.log"
+    for ((tenths = 300; tenths > 0; tenths--)); do
+        [ "$(cat "$boxes_log" 2>/dev/null | wc -l)" -ge "$hold_box" ] && break
+        kill -0 "$program_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    held_log=$(tr -d '\r' <"$run_log" 2>/dev/null)
+    rm -f "$prefix/drive_c/e2e/hold"
+fi
+wait "$program_pid"
 status=$?
 watcher_stop "$prefix"
 ran=$SECONDS
@@ -341,6 +379,7 @@ elif [ "$status" != $((exit_expected & 255)) ]; then
 fi
 expect_lines "message boxes" "$here/expected/$boxes.boxes" "$(recorded_boxes)"
 check_run_log
+[ -n "$hold_box" ] && check_held_log
 expect_lines "changes" "$here/expected/$changes.changes" "$(cat "$work/$scenario.changes")" any-order
 check_foreign_items "$before" "$after"
 check_install_flag "$after"

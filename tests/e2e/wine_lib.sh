@@ -188,17 +188,21 @@ read_box() {
     printf -v box_text '%b' "$rest"
 }
 
-# watcher_start <prefix> <box_watcher.exe> [hold]
+# watcher_start <prefix> <box_watcher.exe> [hold | hold:<n>]
 # Starts the message-box watcher in the prefix with the control folder
 # C:\e2e (boxes.log, hold, answer, stop: see box_watcher.cpp) and returns
 # once it is polling. With "hold" it records boxes without answering them
-# until the file C:\e2e\hold is removed. Sets watcher_pid.
+# until the file C:\e2e\hold is removed; with "hold:<n>" it answers the
+# boxes before the n-th and holds from that one on. Sets watcher_pid.
 watcher_start() {
     local prefix=$1 watcher=$2 hold=${3:-}
     local control="$prefix/drive_c/e2e"
     mkdir -p "$control"
-    rm -f "$control/ready" "$control/stop"
-    [ "$hold" = hold ] && touch "$control/hold"
+    rm -f "$control/ready" "$control/stop" "$control/hold"
+    case $hold in
+        hold) touch "$control/hold" ;;
+        hold:*) printf '%s' "${hold#hold:}" >"$control/hold" ;;
+    esac
     wine_call "$prefix" 932 600 "$WINE" "$watcher" 'C:\e2e' </dev/null &
     watcher_pid=$!
     local tenths=300

@@ -26,7 +26,7 @@ const SweepCase kCases[] = {
     {"InstallCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, "", "/quiet"},
     {"RemoveCode12", OS_WINXP, &winsim::SystemInfo::setXp, "/R"},
     {"RemoveCode14", OS_VISTA, &winsim::SystemInfo::setVista, "/R"},
-    {"RemoveCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, "/R"},
+    {"RemoveCode15", OS_WIN7, &winsim::SystemInfo::setWindows7, "/R", "/quiet /R"},
 };
 
 std::string Join(const std::vector<std::string>& lines) {

@@ -1,10 +1,14 @@
 // The program's defences against files planted beside it, and the hand-over
 // from the 32-bit build to the 64-bit build on 64-bit Windows.
+#include <algorithm>
+
 #include "app/wow64_relaunch.h"
 #include "earlier_installation.h"
 #include "product_fixture.h"
 
 namespace {
+
+const char kLog[] = "C:\\WINDOWS\\210QX_USB.log";
 
 class ProcessSafetyTest : public ProductTest {
 protected:
@@ -42,9 +46,20 @@ TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild)
         seenCommandLine = commandLine;
         // The 64-bit build must not find this process holding the mutex.
         EXPECT_FALSE(machine.ui.findMutex("USBDriverInstall"));
+        // It appends to the log that this process holds.
+        HANDLE log = CreateFileA(kLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0,
+                                 nullptr);
+        DWORD written = 0;
+        WriteFile(log, "64-bit build\r\n", 14, &written, nullptr);
+        CloseHandle(log);
         return 0;
     });
     EXPECT_EQ(RunProgram("/R"), 0);
+    // Its lines come between this process's hand-over and exit lines.
+    const std::string log = m.files.read(kLog).value_or("");
+    const size_t at[] = {log.find("\t32-bit\t/R\r\n"), log.find("\thand over\t"), log.find("\n64-bit build\r\n"),
+                         log.find("\texit\t0\r\n")};
+    EXPECT_TRUE(std::is_sorted(at, at + 4) && at[3] != std::string::npos) << log;
     ASSERT_EQ(m.processes.starts.size(), 1u);
     EXPECT_EQ(m.processes.starts[0].applicationName, NativeBuildPath());
     EXPECT_EQ(seenCommandLine, "\"" + NativeBuildPath() + "\" /R");

@@ -1,5 +1,6 @@
 // The run log in the Windows folder: its lines, its roll-over past 1 MB,
-// and its refusal of a link planted under its name.
+// and its refusal of a link or folder planted under its name.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,20 @@ protected:
 };
 
 TEST_F(RunLogTest, AQuietRunLogsWhatItDidWhatFailedAndItsExitCode) {
-    m.system.localTime = {2026, 12, 9, 9, 8, 7, 6, 0};
+    m.system.localTime = {2026, 12, 3, 9, 8, 7, 6, 0};  // a Wednesday
     m.files.remove("C:\\Program Files\\210QX\\Drivers");
+    // Each pnputil.exe, reading the log as it starts, finds there every line
+    // before its own (each package handed to it, with its exit code).
+    std::vector<std::string> seen;
+    m.processes.setBehaviour(winsim::Processes::kPnpUtilPath, [&](const std::string& line, winsim::Machine& machine) {
+        machine.files.tryReadFile(kLog, &seen.emplace_back());
+        return winsim::runPnpUtil(line, machine);
+    });
     ASSERT_EQ(RunProgram("/quiet"), 1603);
+    const std::string text = m.files.read(kLog).value_or("");
+    ASSERT_EQ(seen.size(), 3u);
+    for (size_t i = 0, at = 0; i < seen.size(); ++i, ++at)
+        EXPECT_EQ(seen[i], text.substr(0, text.rfind('\n', at = text.find("\tpnputil\toem", at)) + 1));
     const auto lines = LogLines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines.front(), "2026-12-09 08:07:06\tstart\t210QX_USB 1.0.0.2\tWindows 6.1.7601\t64-bit\t/quiet");
@@ -51,9 +63,6 @@ TEST_F(RunLogTest, AQuietRunLogsWhatItDidWhatFailedAndItsExitCode) {
           "message\t17100\tお使いのパソコンにUSBドライバを設定することができません。 インストールプログラムを終了した後、"
           "USBドライバを正しくインストールするための詳しい情報につき、マニュアルを参照してください。"})
         EXPECT_TRUE(HasLine(lines, expected)) << expected << "\n" << ::testing::PrintToString(lines);
-    bool pnputil = false;
-    for (const std::string& line : lines) pnputil = pnputil || line.find("\tpnputil\toem") != std::string::npos;
-    EXPECT_TRUE(pnputil) << "each package handed to pnputil.exe, with its exit code";
 }
 
 TEST_F(RunLogTest, EachRunAppendsAndAFullLogMakesWayForTheNext) {
@@ -90,12 +99,28 @@ TEST_F(RunLogTest, EachRunAppendsAndAFullLogMakesWayForTheNext) {
     EXPECT_EQ(LogLines().front().substr(19, 7), "\tstart\t");
 }
 
-TEST_F(RunLogTest, ALinkUnderTheLogsNameIsNeverWritten) {
+TEST_F(RunLogTest, ALinkOrAFolderUnderTheLogsNameIsNeverWritten) {
+    // The call right before the log's opening checks its path.
+    m.faults.clear();
+    RunProgram("/quiet /R");
+    const std::vector<std::string> calls = m.faults.callLog();
+    const long check = std::find(calls.begin(), calls.end(), "CreateFileA") - calls.begin() - 1;
+    ASSERT_EQ(calls.at(check), "GetFileAttributesA");
+    m.files.remove(kLog);
     m.files.addFileLink(kLog);
     EXPECT_EQ(RunProgram("/quiet /R"), 0);
     EXPECT_EQ(m.files.read(kLog), std::optional<std::string>(""));
     EXPECT_TRUE(m.files.attributes(kLog) & FILE_ATTRIBUTE_REPARSE_POINT);
     EXPECT_TRUE(m.unimplemented.empty()) << "the link was never followed";
+    // Planted after that check (which found nothing), it is opened as itself.
+    m.faults.clear();
+    m.faults.failCallNumber(check, ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RunProgram("/quiet /R"), 0);  // the fixture fails any call that followed the link
+    // A folder of that name stays as it is.
+    m.files.remove(kLog);
+    m.files.writeFile(std::string(kLog) + "\\kept", "kept");
+    RunProgram("/quiet /R");
+    EXPECT_EQ(m.files.read(std::string(kLog) + "\\kept"), std::optional<std::string>("kept"));
     EXPECT_FALSE(m.files.exists(kOldLog));
 }
 

@@ -144,9 +144,11 @@ TEST_F(RemoveMetadataTest, SystemsWithoutTheStoreFolderTouchNothing) {
 
 TEST_F(ProductTest, RemovingMetadataWithoutAStoreFolderCreatesNone) {
     // The store is only made when Windows first retrieves metadata; the
-    // lookup without KF_FLAG_CREATE then fails and the step does nothing.
+    // lookup without KF_FLAG_CREATE then fails and the step does nothing:
+    // the packages' names alone would reach copies in the current folder, C:\.
     InitContext();
     m.files.remove(m.knownFolders.folders[0].path);
+    for (const std::string& package : kPackages) m.files.writeFile("C:\\" + package, "other");
     EXPECT_EQ(RemoveDeviceMetadata(), 0);
     EXPECT_EQ(m.faults.callsOf("DeleteFileA"), 0);
     EXPECT_FALSE(m.files.exists(m.knownFolders.folders[0].path));

@@ -256,8 +256,9 @@ int WINAPI EnumPropsA(HWND hWnd, PROPENUMPROCA lpEnumFunc) {
     const std::vector<winsim::WindowProperty> properties = w->properties;
     int result = -1;
     for (const winsim::WindowProperty& property : properties) {
-        // String properties arrive as a string in the ANSI code page; an
-        // integer atom arrives as itself in place of the pointer.
+        // String properties arrive as a string in the ANSI code page; a
+        // property named by its atom arrives as the atom in place of the
+        // pointer (from 0xC000 on a defensive case, see TopLevelWindow).
         const std::string ansi =
             property.atom ? std::string() : winsim::utf8ToAcp(m.ui.propertyAtomName(property.name));
         LPCSTR name = property.atom ? reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(property.atom)) : ansi.c_str();

@@ -39,8 +39,8 @@ struct WindowMessage {
 };
 
 struct WindowProperty {
-    std::string name;  // empty for an integer atom
-    WORD atom = 0;     // non-zero for an integer atom (below 0xC000)
+    std::string name;  // empty for a property named by its atom
+    WORD atom = 0;     // non-zero for a property named by its atom (see addProperty)
     HANDLE data = nullptr;
 };
 
@@ -62,6 +62,13 @@ struct TopLevelWindow {
     std::vector<std::string> actions;  // "ShowWindow 9", "BringWindowToTop", "SetForegroundWindow"
 
     void addProperty(const std::string& name, HANDLE data);
+    // A property that EnumPropsA reports by its atom, passed in place of
+    // the name's pointer with the high-order word zero. SetProp documents
+    // this for integer atoms (below 0xC000). An atom from 0xC000 to 0xFFFF
+    // is a string atom, which Windows documents nothing about here and
+    // Wine passes as its string (or skips when it has no name): such a
+    // property is a defensive case, for callbacks that must not read any
+    // name whose high-order word is zero as a string.
     void addProperty(WORD atom, HANDLE data);
 };
 

@@ -1,28 +1,15 @@
-#include "app/run_log.h"
+#include "sysaccess/run_log.h"
 
-#include "app/messages.h"
-
-#include "app/wow64_relaunch.h"
 #include "res/resource.h"
-#include "sysaccess/local_buffer.h"
-#include "sysaccess/path_text.h"
 
 namespace {
 
-// The run's lines in the ANSI code page, converted to UTF-8 when written. A
-// run writes a few dozen lines; should they ever fill the buffer, it is
-// written out early.
-constexpr int kPendingSize = 64 * 1024;
-char g_pending[kPendingSize];
-int g_pendingLength = 0;
-// The size check and roll-over happen before a run's first write only.
-bool g_rollOverChecked = false;
-
-// One line: the longest message text and its fields fit.
-constexpr int kLineSize = kMessageTextSize + 1024;
+// The log of the running program; INVALID_HANDLE_VALUE when it is not open
+// (not yet, no more, or it could not be opened).
+HANDLE g_log = INVALID_HANDLE_VALUE;
 
 struct Line {
-    char text[kLineSize];
+    char text[kRunLogLineSize];
     int length = 0;
 };
 
@@ -31,12 +18,12 @@ struct Line {
 // character, so the ANSI text can be cleaned byte by byte. A field that
 // does not fit is cut (the line's end is kept for the CRLF).
 void AppendRaw(Line& line, const char* text) {
-    for (const char* p = text; *p && line.length < kLineSize - 3; ++p)
+    for (const char* p = text; *p && line.length < kRunLogLineSize - 3; ++p)
         line.text[line.length++] = (*p == '\t' || *p == '\r' || *p == '\n') ? ' ' : *p;
 }
 
 void AppendField(Line& line, const char* text) {
-    if (line.length < kLineSize - 3) line.text[line.length++] = '\t';
+    if (line.length < kRunLogLineSize - 3) line.text[line.length++] = '\t';
     AppendRaw(line, text);
 }
 
@@ -51,12 +38,45 @@ void BeginLine(Line& line, const char* event) {
     AppendField(line, event);
 }
 
+bool IsAscii(const char* text, int length) {
+    for (int i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
+}
+
+// Writes the text as UTF-8 in one WriteFile; the bytes as they are when a
+// conversion fails. Seven-bit text reads the same in UTF-8 and in every
+// ANSI code page.
+void WriteAsUtf8(const char* ansi, int length) {
+    DWORD written = 0;
+    if (IsAscii(ansi, length)) {
+        WriteFile(g_log, ansi, static_cast<DWORD>(length), &written, nullptr);
+        return;
+    }
+    // An ANSI byte gives at most one UTF-16 unit, and a unit at most three
+    // bytes of UTF-8.
+    WCHAR wide[kRunLogLineSize];
+    char utf8[kRunLogLineSize * 3];
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, length, wide, kRunLogLineSize);
+    const int utf8Length =
+        wideLength > 0 ? WideCharToMultiByte(CP_UTF8, 0, wide, wideLength, utf8, static_cast<int>(sizeof(utf8)), nullptr,
+                                                             nullptr) : 0;
+    if (utf8Length > 0)
+        WriteFile(g_log, utf8, static_cast<DWORD>(utf8Length), &written, nullptr);
+    else
+        WriteFile(g_log, ansi, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// Ends the line and writes it at once. The caller's last error survives:
+// a line logged between a failing call and the caller's look at its error
+// must not change what the caller finds.
 void EndLine(Line& line) {
     line.text[line.length++] = '\r';
     line.text[line.length++] = '\n';
-    if (g_pendingLength + line.length > kPendingSize) FlushRunLog();
-    for (int i = 0; i < line.length; ++i) g_pending[g_pendingLength + i] = line.text[i];
-    g_pendingLength += line.length;
+    if (g_log == INVALID_HANDLE_VALUE) return;
+    const DWORD error = GetLastError();
+    WriteAsUtf8(line.text, line.length);
+    SetLastError(error);
 }
 
 void AppendWindowsVersion(Line& line) {
@@ -71,27 +91,13 @@ void AppendWindowsVersion(Line& line) {
     AppendField(line, text);
 }
 
-// Writes the ANSI text as UTF-8; the bytes as they are when a conversion
-// fails.
-void WriteAsUtf8(HANDLE log, const char* ansi, int length) {
-    DWORD written = 0;
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
-    LocalBuffer<WCHAR> wide(wideLength > 0 ? static_cast<size_t>(wideLength) : 0);
-    if (wide.get() && MultiByteToWideChar(CP_ACP, 0, ansi, length, wide.get(), wideLength) == wideLength) {
-        const int utf8Length = WideCharToMultiByte(CP_UTF8, 0, wide.get(), wideLength, nullptr, 0, nullptr, nullptr);
-        LocalBuffer<char> utf8(utf8Length > 0 ? static_cast<size_t>(utf8Length) : 0);
-        if (utf8.get() && WideCharToMultiByte(CP_UTF8, 0, wide.get(), wideLength, utf8.get(), utf8Length, nullptr,
-                                              nullptr) == utf8Length) {
-            WriteFile(log, utf8.get(), static_cast<DWORD>(utf8Length), &written, nullptr);
-            return;
-        }
-    }
-    WriteFile(log, ansi, static_cast<DWORD>(length), &written, nullptr);
-}
-
+// The Windows folder and the name, in a buffer of MAX_PATH bytes; false
+// when they do not fit.
 bool LogPath(char* path, const char* name) {
-    const UINT length = GetWindowsDirectoryA(path, kPathBufferSize);
-    return length != 0 && length < static_cast<UINT>(kPathBufferSize) && AppendStringLimited(path, name, kPathMaxChars);
+    const UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + static_cast<UINT>(lstrlenA(name)) >= static_cast<UINT>(MAX_PATH)) return false;
+    lstrcatA(path, name);
+    return true;
 }
 
 // A path that is a link, a folder or anything but a plain file or nothing.
@@ -101,11 +107,13 @@ bool RefusedLogPath(const char* path) {
     return (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0;
 }
 
-// Opens the log for appending. FILE_FLAG_OPEN_REPARSE_POINT opens a link
-// planted after the check above as itself, never the file it points to.
+// Opens the log for appending only, so that no write lands anywhere but
+// at the file's end. FILE_FLAG_OPEN_REPARSE_POINT opens a link planted
+// after the check above as itself, never the file it points to. Other
+// programs may read and append meanwhile, but not rename or delete it.
 HANDLE OpenLog(const char* path) {
     if (RefusedLogPath(path)) return INVALID_HANDLE_VALUE;
-    return CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    return CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
@@ -116,29 +124,35 @@ bool IsFull(HANDLE log) {
     return high != 0 || low > kRunLogRollOverSize;
 }
 
-// Opens the log, renaming a full one away first on the run's first write.
-HANDLE OpenLogForRun(const char* path) {
+// Opens the log, renaming a full one away first. A log that cannot be
+// renamed (another program holds it open) is appended to as it is.
+HANDLE OpenLogForRun() {
+    char path[MAX_PATH] = {};
+    if (!LogPath(path, kRunLogName)) return INVALID_HANDLE_VALUE;
     HANDLE log = OpenLog(path);
-    if (log == INVALID_HANDLE_VALUE || g_rollOverChecked) return log;
-    g_rollOverChecked = true;
-    if (!IsFull(log)) return log;
+    if (log == INVALID_HANDLE_VALUE || !IsFull(log)) return log;
     CloseHandle(log);
-    char oldPath[kPathBufferSize] = {};
-    // A log that cannot be renamed is appended to as it is.
+    char oldPath[MAX_PATH] = {};
     if (LogPath(oldPath, kOldRunLogName)) MoveFileExA(path, oldPath, MOVEFILE_REPLACE_EXISTING);
     return OpenLog(path);
 }
 
+void CloseLog() {
+    if (g_log == INVALID_HANDLE_VALUE) return;
+    CloseHandle(g_log);
+    g_log = INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
-void StartRunLog(const char* commandLine) {
-    g_pendingLength = 0;
-    g_rollOverChecked = false;
+void StartRunLog(const char* commandLine, bool process32) {
+    CloseLog();
+    g_log = OpenLogForRun();
     Line line;
     BeginLine(line, "start");
     AppendField(line, "210QX_USB " PRODUCT_VERSION_TEXT);
     AppendWindowsVersion(line);
-    AppendField(line, sizeof(void*) == 4 || RunningUnderWow64() ? "32-bit" : "64-bit");
+    AppendField(line, process32 ? "32-bit" : "64-bit");
     AppendField(line, commandLine ? commandLine : "");
     EndLine(line);
 }
@@ -171,19 +185,7 @@ void LogFailure(DWORD code, const char* text) {
     LogEvent("error", number, text);
 }
 
-void FlushRunLog() {
-    if (g_pendingLength == 0) return;
-    const int length = g_pendingLength;
-    g_pendingLength = 0;
-    char path[kPathBufferSize] = {};
-    if (!LogPath(path, kRunLogName)) return;
-    HANDLE log = OpenLogForRun(path);
-    if (log == INVALID_HANDLE_VALUE) return;
-    WriteAsUtf8(log, g_pending, length);
-    CloseHandle(log);
-}
-
 void FinishRunLog(int exitCode) {
     LogEventNumber("exit", nullptr, static_cast<DWORD>(exitCode));
-    FlushRunLog();
+    CloseLog();
 }
