@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/version_info.h"
 #include "sysaccess/proc_address.h"
 
@@ -44,6 +45,17 @@ int InitAppContext(HINSTANCE instance, AppContext* context, UINT titleId, UINT c
     if (context->hComCtl32) InitCommonControlsOf(context->hComCtl32);
 
     context->bAlreadyRunning = 0;
+    // A preview only looks whether a copy runs. Holding the mutex, it would
+    // make a copy started meanwhile take it for a running copy, and in
+    // install mode that copy would bring the preview's box forward and end.
+    if (PreviewMode()) {
+        HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, context->szMutexName);
+        const DWORD openError = GetLastError();
+        // A mutex it may not open exists all the same.
+        context->bAlreadyRunning = running || openError == ERROR_ACCESS_DENIED ? 1 : 0;
+        if (running) CloseHandle(running);
+        return 0;
+    }
     context->hMutex = CreateMutexA(nullptr, TRUE, context->szMutexName);
     const DWORD error = GetLastError();
     if (!context->hMutex) return 0;

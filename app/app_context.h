@@ -26,7 +26,8 @@ enum InstanceAction { InstanceActivate = 1, InstanceClose = 2 };
 
 // Fills the context (zeroing it first), initialises the common controls and
 // creates the single-instance mutex. Returns 1 when this process created the
-// mutex, 0 when it existed already or could not be created.
+// mutex, 0 when it existed already or could not be created. A preview
+// creates no mutex: it only notes whether one exists.
 int InitAppContext(HINSTANCE instance, AppContext* context, UINT titleId, UINT classId, UINT mutexId);
 
 // The folder of the program file, with its trailing backslash.

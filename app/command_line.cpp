@@ -1,14 +1,20 @@
 #include "app/command_line.h"
 
+#include <windows.h>
+
 namespace {
 
-bool IsQuietWord(const char* word, int length) {
-    static const char kQuiet[] = "quiet";
-    if (length != 6 || (word[0] != '/' && word[0] != '-')) return false;
-    for (int i = 0; i < 5; ++i) {
+// The words compared are at most kWordSize bytes long; a longer argument
+// is no switch of this kind.
+constexpr int kWordSize = 8;
+
+bool IsSwitchWord(const char* word, int length, const char* name) {
+    const int nameLength = lstrlenA(name);
+    if (length != nameLength + 1 || length > kWordSize || (word[0] != '/' && word[0] != '-')) return false;
+    for (int i = 0; i < nameLength; ++i) {
         char c = word[i + 1];
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kQuiet[i]) return false;
+        if (c != name[i]) return false;
     }
     return true;
 }
@@ -17,13 +23,13 @@ bool IsQuietWord(const char* word, int length) {
 
 // A double-byte character never has a blank or a double quote as its trail
 // byte, so the split can go byte by byte.
-bool HasQuietArgument(const char* commandLine) {
+bool HasWholeArgument(const char* commandLine, const char* name) {
     if (!commandLine) return false;
     const char* p = commandLine;
     for (;;) {
         while (*p == ' ' || *p == '\t') ++p;
         if (!*p) return false;
-        char word[8];
+        char word[kWordSize] = {};
         int length = 0;
         bool quoted = false;
         for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
@@ -34,12 +40,15 @@ bool HasQuietArgument(const char* commandLine) {
             if (length < static_cast<int>(sizeof(word))) word[length] = *p;
             ++length;
         }
-        if (IsQuietWord(word, length)) return true;
+        if (IsSwitchWord(word, length, name)) return true;
     }
 }
 
+bool HasQuietArgument(const char* commandLine) { return HasWholeArgument(commandLine, "quiet"); }
+
 void ScanCommandLine(const char* commandLine, CommandLineSwitches& switches) {
     switches.quiet = HasQuietArgument(commandLine);
+    switches.list = HasWholeArgument(commandLine, "list");
     if (!commandLine) return;
     for (const char* p = commandLine; *p; ++p) {
         if (*p != '/' && *p != '-') continue;

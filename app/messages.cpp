@@ -2,6 +2,7 @@
 
 #include "app/placeholders.h"
 #include "app/run_outcome.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 static_assert(kMessageTextSize + 64 <= kRunLogLineSize, "a message's log line holds its whole text");
@@ -26,6 +27,11 @@ int ShowResMessage(HWND owner, UINT id, UINT style, va_list arguments) {
     FormatResString(id, text, arguments);
     char number[16];
     wsprintfA(number, "%u", id);
+    // A preview shows no error: it logs the one the run would show.
+    if (PreviewMode() && style == MB_ICONERROR) {
+        LogWouldMeet("message", number, text);
+        return IDOK;
+    }
     LogEvent("message", number, text);
     // In quiet mode nobody is there to answer: the log says it instead.
     if (QuietMode()) return IDOK;
@@ -33,6 +39,10 @@ int ShowResMessage(HWND owner, UINT id, UINT style, va_list arguments) {
 }
 
 void ShowSystemErrorText(DWORD code, const char* text) {
+    if (PreviewMode()) {
+        LogWouldMeetFailure(code, text);
+        return;
+    }
     LogFailure(code, text);
     if (!QuietMode()) MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
 }

@@ -22,7 +22,8 @@ void FormatResString(UINT id, char* output, va_list arguments);
 
 // Message boxes with the product title as caption and a single OK button.
 // Every message goes to the run log too; in quiet mode only there, and the
-// call returns IDOK. An error message marks the run as failed.
+// call returns IDOK. An error message marks the run as failed; a preview
+// logs it as one the run would show, and shows no box.
 int ShowErrorMessage(HWND owner, UINT id, ...);
 int ShowInfoMessage(HWND owner, UINT id, ...);
 
@@ -30,5 +31,6 @@ int ShowInfoMessage(HWND owner, UINT id, ...);
 // "Error". Setup API codes (0xE000xxxx) are looked up in the form Windows
 // keeps their text under (0x800Fxxxx); a code without any text is shown as
 // its number, e.g. "0x00000490". The failure is logged with its code and
-// marks the run as failed; in quiet mode no box is shown.
+// marks the run as failed; in quiet mode no box is shown, and a preview
+// logs it as one the run would meet.
 void ShowSystemError(DWORD code);

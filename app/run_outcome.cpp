@@ -1,5 +1,7 @@
 #include "app/run_outcome.h"
 
+#include "sysaccess/preview.h"
+
 namespace {
 
 struct RunOutcome {
@@ -43,6 +45,9 @@ int RunExitCode() {
     // or wait for it is this process's own.
     if (g_outcome.handedOver && !g_outcome.failed) return static_cast<int>(g_outcome.handedOverCode);
     if (g_outcome.notAdministrator) return kExitNotAdministrator;
+    // A preview that went through changed nothing: nothing failed, nothing
+    // waits for a restart.
+    if (PreviewMode()) return kExitDone;
     if (g_outcome.anotherCopyRunning) return kExitAlreadyRunning;
     if (g_outcome.failed) return kExitFailed;
     if (g_outcome.restartNeeded) return kExitRestartRequired;

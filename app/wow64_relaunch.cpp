@@ -20,7 +20,7 @@ bool RunningUnderWow64() {
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
-void RunNativeBuild(const char* commandLine) {
+bool RunNativeBuild(const char* commandLine) {
     char path[kPathBufferSize] = {};
     // Without the program's folder the bare name would be looked for in the
     // current folder, where anyone may have put a file of that name.
@@ -28,7 +28,7 @@ void RunNativeBuild(const char* commandLine) {
         !CopyStringLimited(path, g_pAppContext->szModuleDir, kPathMaxChars) ||
         !AppendStringLimited(path, kNativeBuildName, kPathMaxChars) || !IsFile(path)) {
         ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
-        return;
+        return false;
     }
     ReleaseAppContext();
     // The 64-bit build appends its lines to the log this process holds.
@@ -40,7 +40,7 @@ void RunNativeBuild(const char* commandLine) {
     if (!line.get()) {
         ShowSystemError(GetLastError());
         ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
-        return;
+        return false;
     }
     lstrcpyA(line.get(), "\"");
     lstrcatA(line.get(), path);
@@ -53,7 +53,7 @@ void RunNativeBuild(const char* commandLine) {
                         &process)) {
         ShowSystemError(GetLastError());
         ShowErrorMessage(nullptr, IDS_MSG_INSTALL_FAILED);
-        return;
+        return false;
     }
     CloseHandle(process.hThread);
     WaitForSingleObject(process.hProcess, INFINITE);
@@ -66,4 +66,5 @@ void RunNativeBuild(const char* commandLine) {
         NoteHandOverOutcomeUnknown();
     }
     CloseHandle(process.hProcess);
+    return true;
 }

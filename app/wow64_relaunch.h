@@ -17,5 +17,6 @@ bool RunningUnderWow64();
 // its exit code as the run's; with
 // no 64-bit build beside the program, shows the install-failed message and
 // changes nothing. Releases the single-instance mutex first, so that the
-// 64-bit build does not take this process for a running instance.
-void RunNativeBuild(const char* commandLine);
+// 64-bit build does not take this process for a running instance. True
+// when the 64-bit build ran.
+bool RunNativeBuild(const char* commandLine);

@@ -11,6 +11,7 @@ set(PRODUCT_SOURCES
   app/win_main.cpp
   app/wow64_relaunch.cpp
   sysaccess/path_text.cpp
+  sysaccess/preview.cpp
   sysaccess/reg_info.cpp
   sysaccess/reg_key.cpp
   sysaccess/run_log.cpp

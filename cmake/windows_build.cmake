@@ -137,7 +137,7 @@ target_link_libraries(conformance_tests PRIVATE gtest ${WINDOWS_SYSTEM_LIBRARIES
 add_executable(box_standin WIN32 tools/box_standin.cpp
   app/app_context.cpp app/messages.cpp app/placeholders.cpp app/product_settings.cpp
   app/run_outcome.cpp app/wow64_relaunch.cpp sysaccess/run_log.cpp
-  sysaccess/path_text.cpp sysaccess/version_info.cpp
+  sysaccess/path_text.cpp sysaccess/preview.cpp sysaccess/version_info.cpp
   ${PROGRAM_RESOURCE_SCRIPT})
 target_include_directories(box_standin PRIVATE ${PRODUCT_INCLUDE_DIRS})
 target_link_libraries(box_standin PRIVATE ${WINDOWS_SYSTEM_LIBRARIES})

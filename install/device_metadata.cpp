@@ -7,6 +7,7 @@
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/proc_address.h"
 #include "sysaccess/run_log.h"
 
@@ -44,6 +45,29 @@ bool ToAnsiPath(const WCHAR* wide, char* out) {
     const int written = WideCharToMultiByte(CP_ACP, 0, wide, length, out, kPathMaxChars, nullptr, nullptr);
     if (written <= 0) return false;
     out[written] = '\0';
+    return true;
+}
+
+// Creates the store's locale folder (this last level only).
+bool CreateLocaleFolder(const char* store) {
+    if (PreviewMode()) return LogWouldCreateFolder(store);
+    if (!CreateDirectoryA(store, nullptr)) return false;
+    LogEvent("folder created", store);
+    return true;
+}
+
+// A preview lists the copy, judged against the store as the removal would
+// leave it; a missing package or one still in the store stops the copying.
+bool LogWouldCopyPackage(const char* from, const char* to) {
+    if (!IsFile(from)) {
+        LogExpectedFailure(from, "not on the media: the copying stops");
+        return false;
+    }
+    if (GetFileAttributesA(to) != INVALID_FILE_ATTRIBUTES && !WouldBeGone(to)) {
+        LogExpectedFailure(to, "already in the store: the copying stops");
+        return false;
+    }
+    LogWouldDo("metadata package copied", to);
     return true;
 }
 
@@ -108,7 +132,7 @@ int GetMetadataSourceDir(char* out) { return GetMediaFolder(IDS_FOLDER_METADATA,
 int DeployDeviceMetadata() {
     char store[kPathBufferSize] = {};
     if (!GetMetadataStoreDir(store)) return 0;
-    if (!IsDirectory(store) && !CreateDirectoryA(store, nullptr)) return 0;
+    if (!IsDirectory(store) && !CreateLocaleFolder(store)) return 0;
     if (!AddBackslash(store, kPathBufferSize)) return 0;
 
     char source[kPathBufferSize] = {};
@@ -122,6 +146,10 @@ int DeployDeviceMetadata() {
         if (!CopyStringLimited(from, source, kPathMaxChars) || !AppendStringLimited(from, name, kPathMaxChars) ||
             !CopyStringLimited(to, store, kPathMaxChars) || !AppendStringLimited(to, name, kPathMaxChars))
             return 0;
+        if (PreviewMode()) {
+            if (!LogWouldCopyPackage(from, to)) return 0;
+            continue;
+        }
         // A package already in the store is not overwritten.
         if (!CopyFileA(from, to, TRUE)) return 0;
         LogEvent("metadata package copied", to);

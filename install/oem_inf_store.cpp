@@ -11,6 +11,7 @@
 #include "install/media_folders.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 #include "sysaccess/system_folders.h"
 
@@ -32,6 +33,18 @@ bool ReadFirstHardwareId(HINF inf, const char* section, char* field) {
     INFCONTEXT line;
     if (!SetupFindFirstLineA(inf, section, nullptr, &line)) return false;
     return SetupGetStringFieldA(&line, 2, field, kInfFieldSize, nullptr) != FALSE;
+}
+
+// A preview lists the INF as staged where the file is there; a missing
+// one fails the staging as SetupCopyOEMInfA would, with the code of the
+// file lookup. Whether Windows accepts its signature, only staging tells.
+bool LogWouldStageInf(const char* path) {
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
+        ShowSystemError(GetLastError());
+        return false;
+    }
+    LogWouldDo("INF staged", path);
+    return true;
 }
 
 }  // namespace
@@ -114,6 +127,10 @@ int CInstall::CopyOemInfs() {
         char path[kPathBufferSize] = {};
         if (!CopyStringLimited(path, folder, kPathMaxChars)) return 0;
         if (!AppendResStringWhole(*id, path, kPathBufferSize)) return 0;
+        if (PreviewMode()) {
+            if (!LogWouldStageInf(path)) return 0;
+            continue;
+        }
         // The published name (oemN.inf) goes to the log.
         char published[MAX_PATH + 1] = {};
         if (!SetupCopyOEMInfA(path, nullptr, SPOST_PATH, 0, published, sizeof(published), nullptr, nullptr)) {

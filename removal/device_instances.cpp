@@ -5,6 +5,7 @@
 #include "app/messages.h"
 #include "app/run_outcome.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 namespace {
@@ -14,6 +15,8 @@ const char kUsbPrefix[] = "USB\\";
 // A property that keeps growing between the size query and the read would
 // otherwise be asked for without end.
 constexpr int kMaxPropertyReads = 8;
+// A device instance ID has at most 199 characters (MAX_DEVICE_ID_LEN).
+constexpr int kMaxDeviceIdSize = 200;
 
 enum class PropertyRead { Read, Absent, Failed };
 
@@ -59,6 +62,20 @@ bool RemovalNeedsRestart(HDEVINFO set, SP_DEVINFO_DATA* device) {
     return (params.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
 }
 
+// A preview lists each device once, under the entry that matched first:
+// the run removes a device that carries two of the phone's IDs for the
+// first, and does not meet it again for the second.
+void LogWouldRemoveDevice(HDEVINFO set, SP_DEVINFO_DATA* device, const char* entry) {
+    char instanceId[kMaxDeviceIdSize] = {};
+    if (!SetupDiGetDeviceInstanceIdA(set, device, instanceId, sizeof(instanceId), nullptr))
+        LogFailure(GetLastError(), "SetupDiGetDeviceInstanceIdA");
+    else if (!RecordDeviceRemoval(instanceId))
+        return;
+    LogWouldDo("device removed", entry);
+    // Whether Windows can stop its driver, only the removal tells.
+    LogNotKnown("restart needed", entry);
+}
+
 }  // namespace
 
 int RemoveDeviceInstances(UINT hardwareIdString) {
@@ -96,6 +113,10 @@ int RemoveDeviceInstances(UINT hardwareIdString) {
         const char* end = ids + size;
         for (const char* entry = ids; entry < end && *entry; entry += lstrlenA(entry) + 1) {
             if (lstrcmpiA(entry, target) != 0) continue;
+            if (PreviewMode()) {
+                LogWouldRemoveDevice(set, &device, entry);
+                break;
+            }
             if (!SetupDiCallClassInstaller(DIF_REMOVE, set, &device)) {
                 error = GetLastError();
                 scanning = false;

@@ -6,6 +6,7 @@
 #include "install/device_metadata.h"
 #include "res/resource.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 namespace {
@@ -19,6 +20,16 @@ bool PackagePath(const char* store, UINT id, char* path) {
     return CopyStringLimited(path, store, kPathMaxChars) && AppendStringLimited(path, name, kPathMaxChars);
 }
 
+// The attributes stay as they are: DeleteFileA refuses a read-only
+// package, which then stays in the store.
+void LogWouldRemovePackage(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        LogExpectedFailure(path, "read-only: it stays in the store");
+    else
+        LogWouldDeleteFile("metadata package removed", path);
+}
+
 }  // namespace
 
 int RemoveDeviceMetadata() {
@@ -29,12 +40,15 @@ int RemoveDeviceMetadata() {
     for (UINT id : kMetadataPackageIds) {
         char path[kPathBufferSize] = {};
         // A directory of that name is neither the package nor removed.
-        if (PackagePath(store, id, path) && IsFile(path) && DeleteFileA(path))
+        if (!PackagePath(store, id, path) || !IsFile(path)) continue;
+        if (PreviewMode())
+            LogWouldRemovePackage(path);
+        else if (DeleteFileA(path))
             LogEvent("metadata package removed", path);
     }
     for (UINT id : kMetadataPackageIds) {
         char path[kPathBufferSize] = {};
-        if (PackagePath(store, id, path) && IsFile(path)) return 0;
+        if (PackagePath(store, id, path) && IsFile(path) && !WouldBeGone(path)) return 0;
     }
     return 1;
 }

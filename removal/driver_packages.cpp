@@ -6,6 +6,7 @@
 #include "app/messages.h"
 #include "install/oem_inf_store.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 namespace {
@@ -38,6 +39,16 @@ int RunPnpUtilDelete(const char* infName) {
     // name is a file name.
     char commandLine[1024] = {};
     wsprintfA(commandLine, kPnpUtilCommand, infName);
+    // A preview lists the package as handed over: whether pnputil.exe
+    // deletes it, only its run tells. A missing pnputil.exe would fail
+    // the start.
+    if (PreviewMode()) {
+        if (GetFileAttributesA(application) == INVALID_FILE_ATTRIBUTES)
+            ShowSystemError(GetLastError());
+        else
+            LogWouldDo("pnputil", infName);
+        return 1;
+    }
 
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);

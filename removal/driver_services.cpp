@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "sysaccess/path_text.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 int DeleteDriverService(UINT serviceNameString) {
@@ -16,7 +17,12 @@ int DeleteDriverService(UINT serviceNameString) {
         if (SC_HANDLE service = OpenServiceA(manager, name, SERVICE_ALL_ACCESS)) {
             // DeleteService only marks the service; the system removes it
             // once the driver has stopped and the last handle is closed.
-            if (DeleteService(service)) {
+            // Whether an earlier run marked it already, only DeleteService
+            // tells.
+            if (PreviewMode()) {
+                LogWouldDo("service deleted", name);
+                LogNotKnown("marked for deletion", name);
+            } else if (DeleteService(service)) {
                 LogEvent("service deleted", name);
             } else {
                 const DWORD error = GetLastError();

@@ -9,6 +9,7 @@
 #include "removal/driver_services.h"
 #include "removal/uninst_file.h"
 #include "res/resource.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
 #include "sysaccess/run_log.h"
 
@@ -82,11 +83,16 @@ void ClearInstallFlag() {
     if (!productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) return;
     // The read only decides whether the value exists in a readable form.
     DWORD value = 0;
-    if (productKey.QueryDwordById(IDS_INSTALL_FLAG, &value) && productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
+    if (!productKey.QueryDwordById(IDS_INSTALL_FLAG, &value)) return;
+    if (PreviewMode())
+        LogWouldSetInstallFlag(true, value, 0);
+    else if (productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
         LogInstallFlag(true, value, 0);
 }
 
 void NotifyLauncherWindows() {
+    // Nothing changed in a preview: the launchers have nothing to hear.
+    if (PreviewMode()) return;
     LoadResString(IDS_LAUNCHER_PROPERTY, g_launcherPropName, sizeof(g_launcherPropName));
     EnumWindows(LauncherWindowEnumProc, 0);
 }

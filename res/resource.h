@@ -71,6 +71,7 @@
 #define IDS_MSG_INSTALL_FAILED 17100
 #define IDS_MSG_NOT_ADMINISTRATOR 17300
 #define IDS_MSG_RESTART_NEEDED 17400
+#define IDS_MSG_PREVIEW_DONE 17500
 
 // The version the version record and the run log state
 #define PRODUCT_VERSION_BINARY 1,0,0,2

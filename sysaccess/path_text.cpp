@@ -2,6 +2,7 @@
 
 #include "app/messages.h"
 #include "app/placeholders.h"
+#include "sysaccess/preview.h"
 #include "sysaccess/run_log.h"
 
 int GetByteType(const char* text, int index) {
@@ -142,6 +143,11 @@ int RemoveFile(const char* path) {
     // DeleteFileA would refuse it, but resetting its attributes first would
     // already have changed it.
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+    // The attributes are reset before the deletion: a read-only file goes too.
+    if (PreviewMode()) {
+        LogWouldDeleteFile("file deleted", path);
+        return 1;
+    }
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return 0;
     if (!DeleteFileA(path)) return 0;
     LogEvent("file deleted", path);

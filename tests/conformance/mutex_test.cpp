@@ -1,5 +1,6 @@
-// Named mutexes: how a second CreateMutexA of the same name behaves, and
-// that ownership belongs to the thread rather than to a handle.
+// Named mutexes: how a second CreateMutexA of the same name behaves, what
+// OpenMutexA finds, and that ownership belongs to the thread rather than to
+// a handle.
 #include "conformance.h"
 
 namespace {
@@ -59,11 +60,17 @@ TEST(Mutex, ReleaseWithoutOwnershipFails) {
 
 TEST(Mutex, NameLeavesTheNamespaceWithTheLastHandle) {
     const std::string name = MutexName("LastHandle");
+    SetLastError(kSentinelError);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr) << "opening creates nothing";
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
     HANDLE first = CreateMutexA(nullptr, FALSE, name.c_str());
     HANDLE second = CreateMutexA(nullptr, FALSE, name.c_str());
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(CloseHandle(first));
+    HANDLE opened = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+    EXPECT_NE(opened, nullptr);
+    EXPECT_TRUE(CloseHandle(opened));
 
     SetLastError(kSentinelError);
     HANDLE third = CreateMutexA(nullptr, FALSE, name.c_str());
@@ -86,6 +93,9 @@ TEST(Mutex, NamesCompareWithRegardToCaseAndLocalIsTheSessionNamespace) {
     std::string upper = name;
     for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    SetLastError(kSentinelError);
+    EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, upper.c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_NOT_FOUND);
     SetLastError(kSentinelError);
     HANDLE other = CreateMutexA(nullptr, FALSE, upper.c_str());
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_SUCCESS);

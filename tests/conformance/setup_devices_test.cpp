@@ -119,6 +119,16 @@ TEST_F(SetupDevices, APhantomDeviceIsEnumeratedReadAndRemoved) {
         // The size query gives the size of the whole multi-string in bytes.
         EXPECT_EQ(required, static_cast<DWORD>(sizeof kHardwareIds));
         EXPECT_TRUE(device.ClassGuid == kTestClass);
+        // The instance ID, in characters with the terminator, by the same
+        // two calls.
+        char id[256] = {};
+        DWORD idSize = 0;
+        SetLastError(kSentinelError);
+        EXPECT_FALSE(SetupDiGetDeviceInstanceIdA(set, &device, nullptr, 0, &idSize));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        ASSERT_TRUE(SetupDiGetDeviceInstanceIdA(set, &device, id, idSize, nullptr)) << GetLastError();
+        EXPECT_EQ(idSize, static_cast<DWORD>(lstrlenA(id)) + 1);
+        EXPECT_EQ(lstrcmpiA(std::string(id).substr(0, 22).c_str(), "ROOT\\CONFTEST_PHANTOM\\"), 0) << id;
 
         SetLastError(kSentinelError);
         const BOOL removedOk = SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
@@ -143,6 +153,9 @@ TEST_F(SetupDevices, APhantomDeviceIsEnumeratedReadAndRemoved) {
     ASSERT_TRUE(SetupDiEnumDeviceInfo(set, foundAt, &removed));
     SetLastError(kSentinelError);
     EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set, &removed, SPDRP_HARDWAREID, nullptr, nullptr, 0, nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
+    SetLastError(kSentinelError);
+    EXPECT_FALSE(SetupDiGetDeviceInstanceIdA(set, &removed, nullptr, 0, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
     SetLastError(kSentinelError);
     EXPECT_FALSE(SetupDiEnumDeviceInfo(set, index, &device));

@@ -63,6 +63,9 @@
 #   quiet_media_missing  the same without install media: no box, exit 1603
 #   quiet_in_path     no install media, and a path argument that merely
 #                     contains -quiet: not quiet, the boxes of media_missing
+#   preview           Windows 7, /list /quiet: no box, exit 0, nothing
+#                     changed but the log (no launcher told); the log's
+#                     "would" lines are those of expected/preview.would
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_lib.sh"
@@ -162,6 +165,11 @@ case $scenario in
         switches=('C:\work-quiet\notes.txt')
         changes=media_missing
         boxes=media_missing
+        ;;
+    preview)
+        switches=(/list /quiet)
+        boxes=quiet_install
+        flag_after=dword:00000001
         ;;
     *)
         echo "scenarios.sh: unknown scenario $scenario" >&2
@@ -304,6 +312,12 @@ check_pnputil_standin() {
     [ ! -e "$inf/oem5.inf" ] && [ ! -e "$inf/oem5.pnf" ] || fail "the pnputil.exe stand-in left oem5.inf or oem5.pnf"
 }
 
+# A preview's items: the "would" lines of its log, without their time.
+check_preview_items() {
+    expect_lines "preview's items" "$here/expected/preview.would" \
+        "$(tr -d '\r' <"$prefix/drive_c/windows/210QX_USB.log" | cut -f2- | grep '^would ')"
+}
+
 # --- Seeding
 wine_copy_template "$template" "$prefix" || exit 1
 # The wineserver stays up between the many short wine calls of the case.
@@ -372,6 +386,7 @@ check_install_flag "$after"
 check_staged_copies "$after"
 check_version
 [ "$scenario" = win7_remove ] && check_pnputil_standin
+[ "$scenario" = preview ] && check_preview_items
 
 echo "times: seeding $((seeded - started)) s, run $((ran - seeded)) s, whole case $((SECONDS - started)) s"
 if [ "$failures" -gt 0 ]; then

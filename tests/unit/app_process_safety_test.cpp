@@ -68,6 +68,10 @@ TEST_F(ProcessSafetyTest, A32BitProcessOn64BitWindowsHandsTheRunToThe64BitBuild)
     EXPECT_EQ(m.faults.callsOf("SetupDiGetClassDevsA"), 0);
     EXPECT_EQ(m.faults.callsOf("SetupCopyOEMInfA"), 0);
     EXPECT_EQ(m.handles.openCount(), 0u);
+    // A preview hands over too; the 64-bit build previews and reports.
+    EXPECT_EQ(RunProgram("/list"), 0);
+    EXPECT_EQ(seenCommandLine, "\"" + NativeBuildPath() + "\" /list");
+    EXPECT_TRUE(m.ui.boxes.empty());
 }
 
 TEST_F(ProcessSafetyTest, TheHandOverPassesQuietOnAndTheExitCodeBack) {
@@ -99,6 +103,11 @@ TEST_F(ProcessSafetyTest, WithoutThe64BitBuildNothingChangesAndTheInstallFails) 
     EXPECT_EQ(m.faults.callsOf("SetupDiGetClassDevsA"), 0);
     EXPECT_EQ(m.faults.callsOf("SetupCopyOEMInfA"), 0);
     EXPECT_EQ(m.handles.openCount(), 0u);
+    // A preview has found what the run would meet: its report says so.
+    m.ui.boxes.clear();
+    EXPECT_EQ(RunProgram("/list"), 0);
+    ASSERT_EQ(m.ui.boxes.size(), 1u);
+    EXPECT_NE(m.ui.boxes[0].textUtf8.find("対象の項目: 0 件"), std::string::npos);
 }
 
 TEST_F(ProcessSafetyTest, AnUnknownProgramFolderHandsTheRunToNoProgramOfTheCurrentFolder) {

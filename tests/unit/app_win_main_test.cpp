@@ -164,6 +164,9 @@ TEST_F(WinMainTest, RefusalClearsTheInstallFlagOnlyWhereTheKeyOpens) {
     // A key of the same name in the 64-bit view is another program's.
     m.registry.setDword(kProductKey64, "InstallFlag", 1);
     m.registry.find(kProductKey64)->writableByUsers = true;
+    // A preview refuses the user too, and writes nothing.
+    EXPECT_EQ(RunProgram("/list /quiet"), 5);
+    EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(1));
     RunProgram("");
     EXPECT_EQ(m.registry.dword(ProductKey(m), "InstallFlag"), std::optional<DWORD>(0));
     EXPECT_EQ(m.registry.dword(kProductKey64, "InstallFlag"), std::optional<DWORD>(1));
@@ -254,6 +257,61 @@ TEST_F(WinMainTest, SecondInstanceInRemoveModeClosesTheFirstAndRemovesAnyway) {
     EXPECT_EQ(received[0].msg, (UINT)WM_CLOSE);
     EXPECT_TRUE(received[0].sent);
     EXPECT_TRUE(m.ui.boxes.empty());
+}
+
+TEST_F(WinMainTest, APreviewChangesNothingAndReportsWhatTheRunWouldMeet) {
+    seeded::SeedEarlierInstallation(m);
+    m.files.remove("C:\\Program Files\\210QX\\Drivers");
+    const std::string package = std::string(seeded::kMetadataJaJp) + "\\" + seeded::kMetadataPackages[1];
+    m.files.setAttributes(package, FILE_ATTRIBUTE_READONLY);
+    // Only a whole argument counts, in any case; quiet, it ends with 0.
+    EXPECT_EQ(RunProgram("/listing /quiet"), 1603);
+    seeded::SeedEarlierInstallation(m);
+    EXPECT_EQ(RunProgram("-LIST /quiet"), 0);
+    EXPECT_EQ(RunProgram("\"/List\""), 0);
+    ExpectOneBox("確認が完了しました。何も変更していません。\n対象の項目: 21 件\n"
+                 "詳細はログをご覧ください: C:\\WINDOWS\\210QX_USB.log",
+                 MB_ICONINFORMATION);
+    seeded::LayOutMedia(m);
+    RunProgram("/list");
+    EXPECT_TRUE(m.devices.exists(seeded::kPhoneDevices[0]));
+    const std::string log = m.files.read("C:\\WINDOWS\\210QX_USB.log").value_or("");
+    for (const std::string& line : std::vector<std::string>{"\twould error\t3\t指定されたパスが見つかりません。  \r\n", "\twould message\t17100\tお使いのパソコンに",
+          "\tnot known\trestart needed\tUSB\\VID_1A2B&PID_3C4D&MI_00\r\n", "\tnot known\tmarked for deletion\tqtx0bus\r\n",
+          "\texpected failure\t" + package + "\tread-only: it stays in the store\r\n",
+          "\texpected failure\t" + package + "\talready in the store: the copying stops\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    // The folder the packages would go to, and the run that creates it; a
+    // pnputil.exe that would not start.
+    m.files.remove(seeded::kMetadataJaJp);
+    m.files.remove(winsim::Processes::kPnpUtilPath);
+    RunProgram("/list");
+    RunProgram("");
+    const std::string later = m.files.read("C:\\WINDOWS\\210QX_USB.log").value_or("").substr(log.size());
+    for (const std::string& line : {"\twould folder created\t" + std::string(seeded::kMetadataJaJp),
+                                    "\tfolder created\t" + std::string(seeded::kMetadataJaJp), std::string("\twould error\t2\t")})
+        EXPECT_NE(later.find(line), std::string::npos) << line;
+    ExpectNothingLeftOpen();
+}
+
+TEST_F(WinMainTest, APreviewLeavesARunningCopyAloneAndTakesNoMutex) {
+    m.ui.holdMutexElsewhere("USBDriverInstall");
+    HWND first = m.ui.addWindow("#32770", "210QX USB Driver");
+    int references = -1;
+    m.ui.onMessageBox = [&](const winsim::MessageBoxRecord&) {
+        auto mutex = m.ui.findMutex("USBDriverInstall");
+        references = mutex ? mutex->references : 0;
+    };
+    for (const char* line : {"/list", "/list /R"}) {
+        EXPECT_EQ(RunProgram(line), 0) << line;
+        EXPECT_EQ(references, 1) << line << ": only the running copy holds it";
+    }
+    EXPECT_TRUE(m.ui.window(first)->actions.empty());
+    EXPECT_TRUE(m.ui.window(first)->received.empty());
+    EXPECT_NE(m.files.read("C:\\WINDOWS\\210QX_USB.log")->find("\tanother copy runs\r\n"), std::string::npos);
+    m.ui.releaseMutexElsewhere("USBDriverInstall");
+    RunProgram("/list");
+    EXPECT_EQ(references, 0);
 }
 
 TEST_F(WinMainTest, FirstInstanceHoldsTheMutexWhileItsBoxIsShownAndReleasesItAtExit) {

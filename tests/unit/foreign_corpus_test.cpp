@@ -1,14 +1,17 @@
 // The foreign-driver corpus beside an earlier installation of the phone's
 // drivers: in install and in remove mode, on every system the program tells
 // apart, the program removes the phone's items and leaves every look-alike
-// exactly as it was.
+// exactly as it was; a preview there lists what the run then does.
 #include <cctype>
+#include <set>
+#include <sstream>
 
 #include "app/environment.h"
 #include "earlier_installation.h"
 #include "foreign_corpus.h"
 #include "install/oem_inf_store.h"
 #include "product_fixture.h"
+#include "winsim/machine_image.h"
 
 namespace {
 
@@ -101,6 +104,77 @@ TEST_P(EveryReleaseAndMode, LeavesEveryForeignItemAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, EveryReleaseAndMode, ::testing::ValuesIn(AllRuns()),
+                         [](const ::testing::TestParamInfo<CorpusRun>& info) {
+                             return std::string(info.param.mode) + "Code" + std::to_string(info.param.release.code);
+                         });
+
+// A preview of each mode on each release changes nothing, and its list is
+// what the run then does: each "would" line is a line of the run's log
+// (without the fields only the action yields), in the run's order, and
+// the run does nothing the preview did not list.
+class PreviewOfEveryReleaseAndMode : public ForeignCorpusTest, public ::testing::WithParamInterface<CorpusRun> {
+protected:
+    static constexpr const char* kLog = "C:\\WINDOWS\\210QX_USB.log";
+    // Each line of the log from `from` on, without its time.
+    std::vector<std::string> LogLines(size_t from = 0) {
+        std::vector<std::string> lines;
+        std::istringstream text(m.files.read(kLog).value_or(""));
+        for (std::string line; std::getline(text, line);) lines.push_back(line.substr(20, line.size() - 21));
+        return std::vector<std::string>(lines.begin() + static_cast<long>(from), lines.end());
+    }
+};
+
+// The run's lines that a preview lists, with the fields only the action yields cut.
+std::vector<std::string> ListedLines(const std::vector<std::string>& lines) {
+    const std::set<std::string> listed = {"file deleted",     "device removed", "service deleted",
+                                          "pnputil",          "INF staged",     "metadata package removed",
+                                          "metadata package copied", "folder created", "install flag",
+                                          "error",            "message"};
+    const std::set<std::string> oneField = {"device removed", "pnputil", "INF staged"};
+    std::vector<std::string> out;
+    for (const std::string& line : lines) {
+        const std::string event = line.substr(0, line.find('\t'));
+        if (!listed.count(event)) continue;
+        out.push_back(oneField.count(event) ? line.substr(0, line.find('\t', event.size() + 1)) : line);
+    }
+    return out;
+}
+
+TEST_P(PreviewOfEveryReleaseAndMode, ListsWhatTheRunDoesAndChangesNothing) {
+    const CorpusRun& run = GetParam();
+    Prepare(run.release.preset);
+    // An instance of interface 0 that names the composite device too: removed once.
+    m.devices.add({"USB\\VID_1A2B&PID_3C4D&MI_00\\7&0A&0&0000",
+                   {"USB\\VID_1A2B&PID_3C4D&MI_00", "USB\\VID_1A2B&PID_3C4D"}, false, "", "", "", "", {}});
+    const winsim::MachineImage before = winsim::imageOf(m, {kLog});
+    EXPECT_EQ(RunProgram((std::string("/list ") + run.commandLine).c_str()), 0);
+    const std::vector<std::string> changes = winsim::differences(before, winsim::imageOf(m, {kLog}));
+    EXPECT_TRUE(changes.empty()) << Lines(changes);
+    std::vector<std::string> would;
+    size_t items = 0;
+    for (const std::string& line : LogLines()) {
+        if (line.compare(0, 6, "would ") != 0) continue;
+        would.push_back(line.substr(6));
+        items += line.compare(0, 12, "would error\t") != 0 && line.compare(0, 14, "would message\t") != 0;
+    }
+    ASSERT_EQ(m.ui.boxes.size(), 1u);
+    EXPECT_NE(m.ui.boxes[0].textUtf8.find("対象の項目: " + std::to_string(items) + " 件"), std::string::npos);
+
+    const size_t previewLines = LogLines().size();
+    RunProgram(run.commandLine);
+    EXPECT_EQ(would, ListedLines(LogLines(previewLines)));
+    EXPECT_FALSE(winsim::differences(before, winsim::imageOf(m, {kLog})).empty()) << "the image sees the run";
+}
+
+std::vector<CorpusRun> PreviewRuns() {
+    std::vector<CorpusRun> runs;
+    for (const char* mode : {"Default", "Install", "Remove"})
+        for (const Release& release : kReleases)
+            runs.push_back({release, mode[0] == 'D' ? "" : mode[0] == 'I' ? "/I" : "/R", mode});
+    return runs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, PreviewOfEveryReleaseAndMode, ::testing::ValuesIn(PreviewRuns()),
                          [](const ::testing::TestParamInfo<CorpusRun>& info) {
                              return std::string(info.param.mode) + "Code" + std::to_string(info.param.release.code);
                          });

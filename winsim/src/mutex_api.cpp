@@ -1,4 +1,5 @@
-// CreateMutexA and ReleaseMutex on the session's mutex namespace (ui.cpp).
+// CreateMutexA, OpenMutexA and ReleaseMutex on the session's mutex
+// namespace (ui.cpp).
 // CloseHandle (machine.cpp) drops the handle's reference; WaitForSingleObject
 // is in process_api.cpp.
 //
@@ -50,6 +51,41 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitia
     HANDLE handle = m.handles.add(winsim::HandleKind::Mutex, m.ui.newMutexHandle(mutex));
     m.lastError = error;
     return handle;
+}
+
+// Opens a mutex that exists; never creates one. Every mutex of the
+// session is one the program's user created, whose default security grants
+// that user all access, so any mutex right is granted.
+HANDLE WINAPI OpenMutexA(DWORD dwDesiredAccess, BOOL bInheritHandle, LPCSTR lpName) {
+    winsim::Machine& m = winsim::current();
+    if (DWORD e = m.faults.check("OpenMutexA")) {
+        m.lastError = e;
+        return nullptr;
+    }
+    if (bInheritHandle) {
+        winsim::notImplemented("OpenMutexA with an inheritable handle");
+        return nullptr;
+    }
+    if (dwDesiredAccess & ~static_cast<DWORD>(MUTEX_ALL_ACCESS)) {
+        winsim::notImplemented("OpenMutexA with rights beyond MUTEX_ALL_ACCESS");
+        return nullptr;
+    }
+    if (!lpName || !*lpName) {
+        winsim::notImplemented("OpenMutexA without a name");
+        return nullptr;
+    }
+    // Names compare case-sensitively, as CreateMutexA's do.
+    const auto key = winsim::Ui::mutexKey(winsim::acpToUtf8(lpName));
+    if (!key) {
+        m.lastError = ERROR_PATH_NOT_FOUND;
+        return nullptr;
+    }
+    std::shared_ptr<winsim::Ui::NamedMutex> mutex = m.ui.findMutex(*key);
+    if (!mutex) {
+        m.lastError = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return m.handles.add(winsim::HandleKind::Mutex, m.ui.newMutexHandle(mutex));
 }
 
 BOOL WINAPI ReleaseMutex(HANDLE hMutex) {

@@ -306,6 +306,29 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyA(HDEVINFO DeviceInfoSet, PSP_DEVINF
     return TRUE;
 }
 
+// Sizes are in characters, the terminator included; the required size is
+// reported whether or not the buffer holds the ID.
+BOOL WINAPI SetupDiGetDeviceInstanceIdA(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                        LPSTR DeviceInstanceId, DWORD DeviceInstanceIdSize, PDWORD RequiredSize) {
+    Machine& m = winsim::current();
+    if (DWORD e = m.faults.check("SetupDiGetDeviceInstanceIdA")) return fail(m, e);
+    auto set = findSet(m, DeviceInfoSet);
+    if (!set) return fail(m, ERROR_INVALID_HANDLE);
+    DWORD error = 0;
+    const Member* member = findMember(m, *set, DeviceInfoData, error);
+    if (!member) return fail(m, error);
+    if (!DeviceInstanceId && DeviceInstanceIdSize) {
+        winsim::notImplemented("SetupDiGetDeviceInstanceIdA with a size and no buffer");
+        return FALSE;
+    }
+    const std::string id = winsim::utf8ToAcp(member->instanceId);
+    const DWORD size = static_cast<DWORD>(id.size()) + 1;
+    if (RequiredSize) *RequiredSize = size;
+    if (DeviceInstanceIdSize < size) return fail(m, ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(DeviceInstanceId, id.c_str(), size);
+    return TRUE;
+}
+
 BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet,
                                       PSP_DEVINFO_DATA DeviceInfoData) {
     Machine& m = winsim::current();
