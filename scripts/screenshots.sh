@@ -34,6 +34,9 @@ boxes=(
     "17300        1 none box_standin.exe info 17300"
     # A removal that needs a restart: under Wine every driver stops.
     "17400        1 none box_standin.exe info 17400"
+    # The preview: it changes nothing, so the full media give it items to
+    # count.
+    "17500        1 full 210QX_USB_x64.exe /list"
 )
 
 bash scripts/install_deps.sh
