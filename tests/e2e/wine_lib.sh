@@ -193,7 +193,8 @@ read_box() {
 # C:\e2e (boxes.log, hold, answer, stop: see box_watcher.cpp) and returns
 # once it is polling. With "hold" it records boxes without answering them
 # until the file C:\e2e\hold is removed; with "hold:<n>" it answers the
-# boxes before the n-th and holds from that one on. Sets watcher_pid.
+# boxes before the n-th and holds from that one on. Waits for it
+# $watcher_start_seconds (30 unless set). Sets watcher_pid.
 watcher_start() {
     local prefix=$1 watcher=$2 hold=${3:-}
     local control="$prefix/drive_c/e2e"
@@ -205,10 +206,15 @@ watcher_start() {
     esac
     wine_call "$prefix" 932 600 "$WINE" "$watcher" 'C:\e2e' </dev/null &
     watcher_pid=$!
-    local tenths=300
+    local seconds=${watcher_start_seconds:-30}
+    local tenths=$((seconds * 10))
     until [ -f "$control/ready" ]; do
-        if ! kill -0 "$watcher_pid" 2>/dev/null || [ "$tenths" -le 0 ]; then
-            echo "watcher_start: the message-box watcher $watcher did not start in $prefix within 30 s (its messages, if any, are above)" >&2
+        if ! kill -0 "$watcher_pid" 2>/dev/null; then
+            echo "watcher_start: the message-box watcher $watcher ended before it was ready in $prefix (its messages, if any, are above)" >&2
+            return 1
+        fi
+        if [ "$tenths" -le 0 ]; then
+            echo "watcher_start: the message-box watcher $watcher was not ready in $prefix within $seconds s" >&2
             return 1
         fi
         sleep 0.1
