@@ -15,7 +15,6 @@
 #include "install/install_sequence.h"
 #include "removal/remove_drivers.h"
 #include "res/resource.h"
-#include "sysaccess/path_text.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
 #include "sysaccess/run_log.h"
@@ -33,10 +32,7 @@ void RefuseNonAdministrator(CReg& productKey) {
     if (productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) {
         DWORD old = 0;
         const bool oldRead = productKey.QueryDwordById(IDS_INSTALL_FLAG, &old) != 0;
-        if (PreviewMode())
-            LogWouldSetInstallFlag(oldRead, old, 0);
-        else if (productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
-            LogInstallFlag(oldRead, old, 0);
+        SetInstallFlag(productKey, oldRead, old, 0);
     }
     ShowInfoMessage(nullptr, IDS_MSG_NOT_ADMINISTRATOR);
 }
@@ -73,11 +69,8 @@ void RunRemoveMode(int osCode) {
 // The end of a preview: how many items it found, and where the log that
 // lists them is. Quiet, only the log says so.
 void ReportPreview() {
-    char logPath[kPathBufferSize] = {};
-    const UINT length = GetWindowsDirectoryA(logPath, kPathBufferSize);
-    if (length == 0 || length >= static_cast<UINT>(kPathBufferSize) ||
-        !AppendStringLimited(logPath, kRunLogName, kPathMaxChars))
-        logPath[0] = '\0';
+    char logPath[MAX_PATH] = {};
+    if (!RunLogPath(logPath)) logPath[0] = '\0';
     ShowInfoMessage(nullptr, IDS_MSG_PREVIEW_DONE, PreviewItemCount(), logPath);
 }
 

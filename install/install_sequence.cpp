@@ -6,9 +6,7 @@
 #include "install/device_metadata.h"
 #include "install/oem_inf_store.h"
 #include "res/resource.h"
-#include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
-#include "sysaccess/run_log.h"
 
 int RunInstallSequence(int osCode, int explicitInstall) {
     CInstall store(osCode);
@@ -19,10 +17,7 @@ int RunInstallSequence(int osCode, int explicitInstall) {
     if (explicitInstall && productKey.Open(HKEY_LOCAL_MACHINE, IDS_PRODUCT_KEY, kProductKeyAccess)) {
         DWORD old = 0;
         const bool oldRead = productKey.QueryDwordById(IDS_INSTALL_FLAG, &old) != 0;
-        if (PreviewMode())
-            LogWouldSetInstallFlag(oldRead, old, 1);
-        else if (productKey.SetDwordById(IDS_INSTALL_FLAG, 1))
-            LogInstallFlag(oldRead, old, 1);
+        SetInstallFlag(productKey, oldRead, old, 1);
     }
     return 1;
 }

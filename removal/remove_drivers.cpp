@@ -11,7 +11,6 @@
 #include "res/resource.h"
 #include "sysaccess/preview.h"
 #include "sysaccess/reg_key.h"
-#include "sysaccess/run_log.h"
 
 namespace {
 
@@ -84,10 +83,7 @@ void ClearInstallFlag() {
     // The read only decides whether the value exists in a readable form.
     DWORD value = 0;
     if (!productKey.QueryDwordById(IDS_INSTALL_FLAG, &value)) return;
-    if (PreviewMode())
-        LogWouldSetInstallFlag(true, value, 0);
-    else if (productKey.SetDwordById(IDS_INSTALL_FLAG, 0))
-        LogInstallFlag(true, value, 0);
+    SetInstallFlag(productKey, true, value, 0);
 }
 
 void NotifyLauncherWindows() {

@@ -82,13 +82,7 @@ void LogWouldDo(const char* event, const char* field, const char* detail) {
 
 void LogWouldMeet(const char* event, const char* field, const char* detail) { LogWould(event, field, detail); }
 
-void LogWouldMeetFailure(DWORD code, const char* text) {
-    // As the "error" line of a real run: Win32 codes in decimal, Setup API
-    // and HRESULT-style codes in hexadecimal.
-    char number[16];
-    wsprintfA(number, code < 0x80000000u ? "%lu" : "0x%08lX", code);
-    LogWould("error", number, text);
-}
+void LogWouldMeetFailure(DWORD code, const char* text) { LogFailure(code, text, "would error"); }
 
 int PreviewItemCount() { return g_record.items; }
 
@@ -140,9 +134,6 @@ void LogWouldSetInstallFlag(bool oldRead, DWORD oldValue, DWORD newValue) {
     }
     g_record.flagWritten = true;
     g_record.flagValue = newValue;
-    char oldText[16] = "none";
-    if (oldRead) wsprintfA(oldText, "%lu", oldValue);
-    char newText[16];
-    wsprintfA(newText, "%lu", newValue);
-    LogWouldDo("install flag", oldText, newText);
+    ++g_record.items;
+    LogInstallFlag(oldRead, oldValue, newValue, "would install flag");
 }

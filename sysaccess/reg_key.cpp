@@ -1,6 +1,9 @@
 #include "sysaccess/reg_key.h"
 
 #include "app/app_context.h"
+#include "res/resource.h"
+#include "sysaccess/preview.h"
+#include "sysaccess/run_log.h"
 
 namespace {
 
@@ -65,4 +68,11 @@ int CReg::SetDwordById(UINT nameId, DWORD value) {
     char name[kValueNameSize] = {};
     if (!LoadName(nameId, name, sizeof(name))) return 0;
     return SetDword(name, value);
+}
+
+void SetInstallFlag(CReg& productKey, bool oldRead, DWORD oldValue, DWORD newValue) {
+    if (PreviewMode())
+        LogWouldSetInstallFlag(oldRead, oldValue, newValue);
+    else if (productKey.SetDwordById(IDS_INSTALL_FLAG, newValue))
+        LogInstallFlag(oldRead, oldValue, newValue);
 }

@@ -43,3 +43,7 @@ public:
 private:
     HKEY m_hKey;
 };
+
+// Sets InstallFlag under the open product key and logs its old value (as
+// read) and the new one; a preview only logs the write it would make.
+void SetInstallFlag(CReg& productKey, bool oldRead, DWORD oldValue, DWORD newValue);

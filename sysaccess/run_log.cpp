@@ -171,19 +171,21 @@ void LogEventNumber(const char* event, const char* field, DWORD number) {
     LogEvent(event, field, text);
 }
 
-void LogInstallFlag(bool oldRead, DWORD oldValue, DWORD newValue) {
+void LogInstallFlag(bool oldRead, DWORD oldValue, DWORD newValue, const char* event) {
     char oldText[16] = "none";
     if (oldRead) wsprintfA(oldText, "%lu", oldValue);
-    LogEventNumber("install flag", oldText, newValue);
+    LogEventNumber(event, oldText, newValue);
 }
 
-void LogFailure(DWORD code, const char* text) {
+void LogFailure(DWORD code, const char* text, const char* event) {
     // Win32 codes in decimal as Windows documents them; Setup API and
     // HRESULT-style codes in hexadecimal.
     char number[16];
     wsprintfA(number, code < 0x80000000u ? "%lu" : "0x%08lX", code);
-    LogEvent("error", number, text);
+    LogEvent(event, number, text);
 }
+
+bool RunLogPath(char* path) { return LogPath(path, kRunLogName); }
 
 void FinishRunLog(int exitCode) {
     LogEventNumber("exit", nullptr, static_cast<DWORD>(exitCode));

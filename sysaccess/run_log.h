@@ -46,10 +46,14 @@ void LogEvent(const char* event, const char* field = nullptr, const char* detail
 // The same with a number as the last field (an exit code, a value).
 void LogEventNumber(const char* event, const char* field, DWORD number);
 // InstallFlag's old and new value; an old value that did not read is
-// logged as "none".
-void LogInstallFlag(bool oldRead, DWORD oldValue, DWORD newValue);
+// logged as "none". A preview names its own event.
+void LogInstallFlag(bool oldRead, DWORD oldValue, DWORD newValue, const char* event = "install flag");
 // A failure, with its Win32 code and what the user would be told.
-void LogFailure(DWORD code, const char* text);
+void LogFailure(DWORD code, const char* text, const char* event = "error");
+
+// The log's full path, in a buffer of MAX_PATH bytes; false when the
+// Windows folder is unknown or the path does not fit.
+bool RunLogPath(char* path);
 
 // Writes the exit line and closes the log.
 void FinishRunLog(int exitCode);
